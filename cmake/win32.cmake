@@ -1,0 +1,14 @@
+# The real programs: PE32 i386 GUI executables that need no MinGW runtime DLL beside them.
+set(WIN32_LINK_OPTIONS -static -static-libgcc -static-libstdc++ -mwindows)
+set(WIN32_DEFINITIONS WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0400 WIN32_LEAN_AND_MEAN NOMINMAX)
+
+function(add_windows_program name)
+  add_executable(${name} WIN32 ${ARGN} ${FRAMEWORK_SOURCES} platform/win32/entry.cpp)
+  target_include_directories(${name} PRIVATE platform)
+  target_compile_definitions(${name} PRIVATE ${WIN32_DEFINITIONS})
+  target_compile_options(${name} PRIVATE ${PROJECT_WARNINGS})
+  target_link_options(${name} PRIVATE ${WIN32_LINK_OPTIONS})
+  target_link_libraries(${name} PRIVATE ole32 uuid)
+endfunction()
+
+add_windows_program(QviSystemInfo ${PROBE_SOURCES})
