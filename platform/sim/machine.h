@@ -74,6 +74,11 @@ class Machine {
     const VersionInfo& version() const { return version_; }
     void set_version(const VersionInfo& version) { version_ = version; }
 
+    // The user-interface language resources are chosen by (0x409 English, 0x404 Traditional Chinese, 0x411
+    // Japanese, 0x412 Korean) and the ANSI code page texts are handed out in (1252, 950, 932, 949).
+    LANGID ui_language = 0x409;
+    UINT code_page = 1252;
+
     Scheduler& scheduler() { return scheduler_; }
     Registry& registry() { return *registry_; }
     FileSystem& files() { return *files_; }
