@@ -12,3 +12,9 @@ function(add_windows_program name)
 endfunction()
 
 add_windows_program(QviSystemInfo ${PROBE_SOURCES})
+
+# The real program under Wine, with `ctest --test-dir build/win32` (skipped on a machine that cannot run Wine).
+enable_testing()
+add_test(NAME wine.QviSystemInfo
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/qvisysteminfo.sh $<TARGET_FILE:QviSystemInfo>)
+set_tests_properties(wine.QviSystemInfo PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)

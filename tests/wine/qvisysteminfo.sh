@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Runs the real QviSystemInfo.exe under Wine once for each Windows version Wine can report, and checks the
+# nine values it writes under HKLM. One line per check, then "N passed, N failed"; exit 1 on any failure.
+#
+#   bash tests/wine/qvisysteminfo.sh [path/to/QviSystemInfo.exe]
+#
+# The Wine prefix lives in build/wine/prefix and is kept between runs once booted (WINEPREFIX overrides it).
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+exe=$(realpath -m "${1:-$root/build/win32/bin/QviSystemInfo.exe}")
+export WINEPREFIX=${WINEPREFIX:-$root/build/wine/prefix}
+# No Mono or Gecko download prompts, and no menu entries or file associations written into $HOME.
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset DISPLAY WAYLAND_DISPLAY  # the program has no window; keep Wine off any display the caller has
+test_key='Software\KorvaneTest'
+wine_timeout_s=120
+
+# The values the program writes, in order, and what each Wine version setting must give.
+names=(OSVER_95 OSVER_98 OSVER_SE OSVER_ME OSVER_NT OSVER_2K OSVER_XP DirectX DXMedia)
+declare -A expected=(
+    [win95]="1 0 0 0 0 0 0 0 0"
+    [win98]="0 0 1 0 0 0 0 1 0"  # " A " service-pack text: Second Edition; Wine creates the filter graph
+    [winme]="0 0 0 1 0 0 0 0 0"
+    [nt40]="0 0 0 0 1 0 0 0 0"
+    [win2k]="0 0 0 0 0 1 0 0 0"
+    [winxp]="0 0 0 0 0 0 1 0 0"
+    [win2003]="0 0 0 0 0 0 0 0 0"
+    [win7]="0 0 0 0 0 0 0 0 0"
+)
+settings=(win95 win98 winme nt40 win2k winxp win2003 win7)
+
+passed=0
+failed=0
+check() {  # check OK DESCRIPTION
+    if [[ $1 == 1 ]]; then
+        echo "ok   $2"
+        passed=$((passed + 1))
+    else
+        echo "FAIL $2"
+        failed=$((failed + 1))
+    fi
+}
+
+w() { timeout "$wine_timeout_s" wine "$@" </dev/null; }
+reg_add() { w reg add "$@" /f >/dev/null 2>&1; }
+
+# A booted prefix is marked once wineboot has finished; anything else left in the folder is started afresh.
+prepare_prefix() {
+    if [[ -f $WINEPREFIX/.booted ]]; then return 0; fi
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    timeout 300 wineboot -i </dev/null >/dev/null 2>&1 || { echo "wineboot failed" >&2; return 1; }
+    # An unhandled exception must end the program, not wait for someone to close a dialog.
+    reg_add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 || return 1
+    touch "$WINEPREFIX/.booted"
+}
+
+# Prints "NAME DATA" for each REG_DWORD value of an HKLM key (DATA as reg prints it: 0x1); fails if the key is
+# missing. reg ends its lines with CR LF.
+read_dwords() {
+    local out
+    out=$(w reg query "HKLM\\$1" 2>/dev/null) || return 1
+    tr -d '\r' <<<"$out" | awk '$2 == "REG_DWORD" { print $1, $NF }'
+}
+
+run_as() {  # run_as SETTING KEY: the program sees the Windows version SETTING and gets KEY as its command line
+    reg_add 'HKCU\Software\Wine\AppDefaults\QviSystemInfo.exe' /v Version /t REG_SZ /d "$1" || return 1
+    w "$exe" "$2" >/dev/null 2>&1
+}
+
+check_setting() {
+    local setting=$1 key="$test_key\\$1"
+    reg_add "HKLM\\$key" || { check 0 "$setting: cannot create HKLM\\$key"; return; }
+    run_as "$setting" "$key"
+    local status=$? dwords
+    dwords=$(read_dwords "$key")
+    local want=(${expected[$setting]}) i got
+    for i in "${!names[@]}"; do
+        got=$(awk -v n="${names[i]}" '$1 == n { print $2 }' <<<"$dwords")
+        if [[ $got =~ ^0x[0-9a-f]+$ && $((got)) == "${want[i]}" ]]; then
+            check 1 "$setting ${names[i]}=${want[i]}"
+        else
+            check 0 "$setting ${names[i]}: expected ${want[i]}, got ${got:-no value} (exit status $status)"
+        fi
+    done
+}
+
+# The program opens its key and never creates it.
+check_missing_key() {
+    local key="$test_key\\missing"
+    run_as win98 "$key"
+    if w reg query "HKLM\\$key" >/dev/null 2>&1; then
+        check 0 "win98 missing key: HKLM\\$key was created"
+    else
+        check 1 "win98 missing key: HKLM\\$key still absent"
+    fi
+}
+
+# Wine's 32-bit side is a 32-bit Linux program: a kernel without 32-bit support cannot start it at all.
+# That is the machine's limit, not the program's, so the checks are reported as skipped (exit status 77).
+wine_starts() {
+    local why
+    why=$(wine --version 2>&1 </dev/null) && return 0
+    echo "skip: Wine cannot start on this machine: ${why##*$'\n'}"
+    if [[ $why == *"Exec format error"* ]]; then
+        echo "skip: this kernel runs no 32-bit programs (its 32-bit emulation is switched off)"
+    fi
+    echo "0 passed, 0 failed, $((${#settings[@]} * ${#names[@]} + 1)) skipped"
+    return 1
+}
+
+give_up() {
+    echo "FAIL $1"
+    echo "0 passed, 1 failed"
+    exit 1
+}
+
+main() {
+    [[ -f $exe ]] || give_up "no program at $exe"
+    command -v wine >/dev/null || give_up "wine is not installed"
+    wine_starts || exit 77
+    trap 'wineserver -k >/dev/null 2>&1' EXIT  # nothing of Wine stays running after the checks
+    prepare_prefix || give_up "cannot make a Wine prefix in $WINEPREFIX"
+    wineserver -p  # one server for the whole run, ended by the trap
+    # Each run starts from no test keys and no version setting from an earlier run.
+    w reg delete "HKLM\\$test_key" /f >/dev/null 2>&1
+    local setting
+    for setting in "${settings[@]}"; do check_setting "$setting"; done
+    check_missing_key
+    w reg delete "HKLM\\$test_key" /f >/dev/null 2>&1
+    w reg delete 'HKCU\Software\Wine\AppDefaults\QviSystemInfo.exe' /f >/dev/null 2>&1
+    echo "$passed passed, $failed failed"
+    [[ $failed == 0 ]]
+}
+
+main
