@@ -25,7 +25,7 @@ summary=()
 
 now_s() { date +%s; }
 note() {  # note PHASE RESULT SECONDS
-    summary+=("$(printf '%-12s %-28s %4ss' "$1" "$2" "$3")")
+    summary+=("$(printf '%-20s %-34s %5ss' "$1" "$2" "$3")")
 }
 banner() { printf '\n==== %s\n' "$1"; }
 
