@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the real QviSystemInfo.exe under Wine once for each Windows version Wine can report, and checks the
-# nine values it writes under HKLM. One line per check, then "N passed, N failed"; exit 1 on any failure.
+# Checks the real QviSystemInfo.exe: its file, then under Wine once for each Windows version Wine can report, the
+# nine values it writes under HKLM. One line per check, then "N passed, N failed"; exit 1 on any failure, 77 when
+# this machine cannot run Wine (those checks are then counted as skipped).
 #
 #   bash tests/wine/qvisysteminfo.sh [path/to/QviSystemInfo.exe]
 #
@@ -97,6 +98,26 @@ check_missing_key() {
     fi
 }
 
+# What Windows 95 needs to load the program at all, read from the file itself (no Wine needed): a PE32 image
+# for i386, subsystem version 4.0 (95 and NT 4 refuse a higher one), and imports from system DLLs only, so no
+# MinGW runtime DLL has to travel with it. Services a Windows version may lack are reached by LoadLibraryA.
+system_dlls=" ADVAPI32.DLL COMCTL32.DLL COMDLG32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL
+ SHELL32.DLL USER32.DLL VERSION.DLL WINMM.DLL "
+check_image() {
+    local headers name dll others=()
+    name=$(basename "$exe")
+    headers=$(i686-w64-mingw32-objdump -p "$exe" 2>&1)
+    [[ $headers == *"file format pei-i386"* && $headers =~ Magic[[:space:]]+010b ]]
+    check $((! $?)) "$name is a PE32 image for i386"
+    [[ $headers =~ MajorSubsystemVersion[[:space:]]+4[[:space:]] && $headers =~ MinorSubsystemVersion[[:space:]]+0[[:space:]] ]]
+    check $((! $?)) "$name asks for subsystem version 4.0"
+    for dll in $(awk '/DLL Name:/ { print toupper($3) }' <<<"$headers"); do
+        [[ $system_dlls == *" $dll "* ]] || others+=("$dll")
+    done
+    [[ ${#others[@]} == 0 ]]
+    check $((! $?)) "$name imports system DLLs only${others[*]:+ (also: ${others[*]})}"
+}
+
 # Wine's 32-bit side is a 32-bit Linux program: a kernel without 32-bit support cannot start it at all.
 # That is the machine's limit, not the program's, so the checks are reported as skipped (exit status 77).
 wine_starts() {
@@ -106,20 +127,21 @@ wine_starts() {
     if [[ $why == *"Exec format error"* ]]; then
         echo "skip: this kernel runs no 32-bit programs (its 32-bit emulation is switched off)"
     fi
-    echo "0 passed, 0 failed, $((${#settings[@]} * ${#names[@]} + 1)) skipped"
+    echo "$passed passed, $failed failed, $((${#settings[@]} * ${#names[@]} + 1)) skipped"
     return 1
 }
 
 give_up() {
-    echo "FAIL $1"
-    echo "0 passed, 1 failed"
+    check 0 "$1"
+    echo "$passed passed, $failed failed"
     exit 1
 }
 
 main() {
     [[ -f $exe ]] || give_up "no program at $exe"
+    check_image
     command -v wine >/dev/null || give_up "wine is not installed"
-    wine_starts || exit 77
+    wine_starts || exit $((failed == 0 ? 77 : 1))
     trap 'wineserver -k >/dev/null 2>&1' EXIT  # nothing of Wine stays running after the checks
     prepare_prefix || give_up "cannot make a Wine prefix in $WINEPREFIX"
     wineserver -p  # one server for the whole run, ended by the trap
