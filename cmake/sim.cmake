@@ -24,6 +24,34 @@ function(add_sim_image name)
   target_link_libraries(${name}_image PRIVATE sim)
 endfunction()
 
+# Compiled resources in an image: the resource compiler turns the .rc script into a .res file at build time
+# (the same script the Windows build links), and the image carries its bytes and offers them through
+# SimImageResources, which the machine reads when it loads the image (platform/sim/resources.h). Sets
+# <target>_RESOURCE_FILE to the .res file's path.
+find_program(SIM_WINDRES NAMES i686-w64-mingw32-windres x86_64-w64-mingw32-windres windres)
+function(add_sim_resources target rc_file)
+  if(NOT SIM_WINDRES)
+    message(FATAL_ERROR "add_sim_resources: no resource compiler (install binutils-mingw-w64-i686 and gcc-mingw-w64-i686)")
+  endif()
+  get_filename_component(rc_path ${rc_file} ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
+  get_filename_component(rc_dir ${rc_path} DIRECTORY)
+  set(out_dir ${CMAKE_BINARY_DIR}/resources)
+  set(SIM_RESOURCE_FILE ${out_dir}/${target}.res)
+  file(GLOB rc_inputs CONFIGURE_DEPENDS ${rc_dir}/*.h ${rc_dir}/*.bmp ${rc_dir}/*.cur ${rc_dir}/*.ico)
+  add_custom_command(OUTPUT ${SIM_RESOURCE_FILE}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}
+                     COMMAND ${SIM_WINDRES} -O res -I ${rc_dir} -o ${SIM_RESOURCE_FILE} ${rc_path}
+                     DEPENDS ${rc_path} ${rc_inputs}
+                     COMMENT "Compiling the resources of ${target}" VERBATIM)
+  add_custom_target(${target}_res DEPENDS ${SIM_RESOURCE_FILE})
+  set(embed ${out_dir}/${target}_resources.cpp)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/sim_resources.cpp.in ${embed} @ONLY)
+  set_source_files_properties(${embed} PROPERTIES OBJECT_DEPENDS ${SIM_RESOURCE_FILE})
+  target_sources(${target} PRIVATE ${embed})
+  add_dependencies(${target} ${target}_res)
+  set(${target}_RESOURCE_FILE ${SIM_RESOURCE_FILE} PARENT_SCOPE)
+endfunction()
+
 # A program's face on Linux: a host program that builds a machine and runs the image on it.
 function(add_sim_runner name source)
   add_executable(${name}_runner ${source})
@@ -35,6 +63,10 @@ endfunction()
 
 add_sim_image(QviSystemInfo ${PROBE_SOURCES})
 add_sim_runner(QviSystemInfo platform/sim/runner/qvisysteminfo_main.cpp)
+
+# A small program with Setup's resources, for the tests of the machine's resource loading.
+add_sim_image(ResourceProbe platform/sim/image/resource_probe.cpp)
+add_sim_resources(ResourceProbe_image setup/res/setup.rc)
 
 # Tests: GoogleTest under CTest.
 enable_testing()
@@ -48,4 +80,6 @@ target_include_directories(sim_tests PRIVATE tests)
 target_compile_options(sim_tests PRIVATE ${PROJECT_WARNINGS})
 target_link_libraries(sim_tests PRIVATE sim GTest::gtest GTest::gtest_main)
 add_dependencies(sim_tests QviSystemInfo_image QviSystemInfo_runner)
+add_dependencies(sim_tests ResourceProbe_image)
+target_compile_definitions(sim_tests PRIVATE SETUP_RES_FILE="${ResourceProbe_image_RESOURCE_FILE}")
 gtest_discover_tests(sim_tests PROPERTIES ENVIRONMENT "SIM_IMAGE_DIR=${CMAKE_BINARY_DIR}/lib" DISCOVERY_TIMEOUT 60)

@@ -13,6 +13,14 @@ endfunction()
 
 add_windows_program(QviSystemInfo ${PROBE_SOURCES})
 
+# Setup's resources (dialogs, strings, pictures, cursors, icon), compiled by windres: the Setup program lists
+# ${SETUP_RC} among its sources. The pictures it names are dependencies of the compiled script.
+enable_language(RC)
+set(SETUP_RC ${CMAKE_SOURCE_DIR}/setup/res/setup.rc)
+file(GLOB SETUP_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/setup/res/*.h ${CMAKE_SOURCE_DIR}/setup/res/*.bmp
+     ${CMAKE_SOURCE_DIR}/setup/res/*.cur ${CMAKE_SOURCE_DIR}/setup/res/*.ico)
+set_source_files_properties(${SETUP_RC} PROPERTIES OBJECT_DEPENDS "${SETUP_RC_INPUTS}")
+
 # The real program under Wine, with `ctest --test-dir build/win32` (skipped on a machine that cannot run Wine).
 enable_testing()
 add_test(NAME wine.QviSystemInfo

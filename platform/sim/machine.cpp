@@ -7,6 +7,7 @@
 
 #include "sim/filesystem.h"
 #include "sim/registry.h"
+#include "sim/resources.h"
 
 namespace sim {
 
@@ -35,6 +36,7 @@ DWORD RunImage(Process& process) {
     void* image = dlopen(process.program.image.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!image) throw std::runtime_error("cannot load the image " + process.program.image + ": " + dlerror());
     process.image_handle = image;
+    process.resources = LoadImageResources(image, process.program.image);
     auto entry = reinterpret_cast<ImageEntry>(dlsym(image, "SimImageMain"));
     if (!entry) throw std::runtime_error("the image " + process.program.image + " has no SimImageMain");
     std::string args = ArgumentsOf(process.command_line);

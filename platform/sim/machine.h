@@ -21,6 +21,7 @@ namespace sim {
 
 class Registry;
 class FileSystem;
+class ResourceSet;
 
 // A program a process can run: either a compiled image of a system program (a shared object whose entry is
 // SimImageMain, loaded afresh for each process, so each run starts with fresh process-wide state) or a
@@ -48,6 +49,7 @@ class Process {
     std::string crash;                                   // what ended it, when it did not end by itself
     std::map<std::string, int, LessNoCase> module_refs;  // loaded modules by name
     void* image_handle = nullptr;
+    std::shared_ptr<const ResourceSet> resources;  // of the image, read when it is loaded; null when none
     bool reaped = false;  // ended, its threads gone, its handles closed and its image unloaded
 
     bool ended() const { return exit_code.has_value(); }

@@ -8,3 +8,4 @@
 #include "sim/api/files.h"
 #include "sim/api/com.h"
 #include "sim/api/crt.h"
+#include "sim/api/resources.h"
