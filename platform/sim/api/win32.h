@@ -6,6 +6,7 @@
 #include "sim/api/kernel.h"
 #include "sim/api/registry.h"
 #include "sim/api/files.h"
+#include "sim/api/profile.h"
 #include "sim/api/com.h"
 #include "sim/api/crt.h"
 #include "sim/api/resources.h"
