@@ -12,9 +12,21 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <mmsystem.h>
+#include <setupapi.h>
+#include <cfgmgr32.h>
+#include <newdev.h>
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
+
+// newdev.h declares the installer for WINVER 0x0500 and later only; the system reaches it through
+// GetProcAddress on every version and needs its type.
+#if WINVER < 0x0500
+extern "C" BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND parent, LPCSTR hardware_id,
+                                                          LPCSTR full_inf_path, DWORD install_flags,
+                                                          PBOOL reboot_required);
+#endif
 
 namespace crt {
 using ::_findclose;

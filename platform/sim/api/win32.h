@@ -10,3 +10,5 @@
 #include "sim/api/com.h"
 #include "sim/api/crt.h"
 #include "sim/api/resources.h"
+#include "sim/api/setupapi.h"
+#include "sim/api/mmsystem.h"
