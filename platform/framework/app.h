@@ -4,6 +4,8 @@
 
 #include "win32api.h"
 
+class CWnd;
+
 class CWinApp {
   public:
     explicit CWinApp(LPCSTR app_name = nullptr);
@@ -27,6 +29,7 @@ class CWinApp {
     LPSTR m_lpCmdLine = nullptr;  // the command line after the program name, as the platform hands it over
     int m_nCmdShow = 0;
     LPCSTR m_pszAppName = nullptr;
+    CWnd* m_pMainWnd = nullptr;  // the application's main window, while it runs
 };
 
 // The one application object.

@@ -33,12 +33,14 @@ typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef ULONG_PTR DWORD_PTR;
+typedef DWORD_PTR* PDWORD_PTR;
 typedef ULONG_PTR SIZE_T;
 
 typedef void* PVOID;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef BYTE* LPBYTE;
+typedef BYTE* PBYTE;
 typedef const BYTE* LPCBYTE;
 typedef BOOL* LPBOOL;
 typedef DWORD* LPDWORD;
