@@ -71,7 +71,13 @@ Machine::Machine(const VersionInfo& version)
     : version_(version),
       scheduler_(*this),
       registry_(std::make_unique<Registry>(*this)),
-      files_(std::make_unique<FileSystem>(*this)) {}
+      files_(std::make_unique<FileSystem>(*this)) {
+    // The tray program starts, shows its icons and goes on running; here it simply starts and ends.
+    Program tray;
+    tray.exe_path = files_->SystemDir() + "\\SysTray.exe";
+    tray.native = [] { return DWORD{0}; };
+    InstallProgram("SysTray.exe", tray);
+}
 
 Machine::Machine(std::string_view version_name)
     : Machine([&] {
@@ -153,6 +159,20 @@ void Machine::ReapEndedProcesses() {
             }
         }
     }
+}
+
+void Machine::InstallProgram(const std::string& name_or_path, Program program) {
+    programs_[name_or_path] = std::move(program);
+}
+
+const Program* Machine::FindProgram(const std::string& name_or_path) const {
+    auto it = programs_.find(name_or_path);
+    if (it != programs_.end()) return &it->second;
+    size_t slash = name_or_path.find_last_of("\\/");
+    if (slash == std::string::npos) return nullptr;
+    it = programs_.find(name_or_path.substr(slash + 1));
+    // A program known by its file name alone runs from whatever folder the command names.
+    return it != programs_.end() && it->first.find('\\') == std::string::npos ? &it->second : nullptr;
 }
 
 void Machine::InstallModule(Module module) {

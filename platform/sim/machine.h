@@ -98,6 +98,11 @@ class Machine {
     const std::vector<std::unique_ptr<Process>>& processes() const { return processes_; }
     void EndProcess(Process& process, DWORD exit_code);  // from a thread of the process or the driver
 
+    // Programs WinExec can start, by file name ("SysTray.exe") or full Windows path. The machine knows the
+    // tray program of Windows; tests and scenarios add others.
+    void InstallProgram(const std::string& name_or_path, Program program);
+    const Program* FindProgram(const std::string& name_or_path) const;
+
     // Modules and COM classes.
     void InstallModule(Module module);
     const Module* FindModule(std::string_view name) const;
@@ -133,6 +138,7 @@ class Machine {
     std::unique_ptr<FileSystem> files_;
     std::vector<std::unique_ptr<Process>> processes_;
     std::map<std::string, Module, LessNoCase> modules_;
+    std::map<std::string, Program, LessNoCase> programs_;
     std::vector<std::pair<CLSID, ComFactory>> com_classes_;
     std::vector<std::shared_ptr<void>> kept_;
     std::map<std::string, std::shared_ptr<void>> slots_;

@@ -42,6 +42,7 @@ DWORD WINAPI GetTickCount(void);
 void WINAPI ExitProcess(UINT exit_code);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 LPSTR WINAPI GetCommandLineA(void);
+UINT WINAPI WinExec(LPCSTR command_line, UINT show);
 
 // The last error of the calling thread.
 DWORD WINAPI GetLastError(void);
