@@ -21,6 +21,7 @@ function(add_sim_image name)
   set_target_properties(${name}_image PROPERTIES PREFIX "" OUTPUT_NAME "${name}.exe" SUFFIX ".so"
                         CXX_VISIBILITY_PRESET hidden BUILD_RPATH "$ORIGIN")
   target_compile_options(${name}_image PRIVATE ${PROJECT_WARNINGS} -fno-gnu-unique)
+  target_link_options(${name}_image PRIVATE -Wl,--no-undefined)
   target_link_libraries(${name}_image PRIVATE sim)
 endfunction()
 
@@ -64,6 +65,10 @@ endfunction()
 add_sim_image(QviSystemInfo ${PROBE_SOURCES})
 add_sim_runner(QviSystemInfo platform/sim/runner/qvisysteminfo_main.cpp)
 
+add_sim_image(Setup ${SETUP_SOURCES})
+target_include_directories(Setup_image PRIVATE setup)
+add_sim_resources(Setup_image setup/res/setup.rc)
+
 # A small program with Setup's resources, for the tests of the machine's resource loading.
 add_sim_image(ResourceProbe platform/sim/image/resource_probe.cpp)
 add_sim_resources(ResourceProbe_image setup/res/setup.rc)
@@ -76,10 +81,12 @@ file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
 add_executable(sim_tests ${TEST_SOURCES})
 set_target_properties(sim_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
                       BUILD_RPATH "${CMAKE_BINARY_DIR}/lib")
-target_include_directories(sim_tests PRIVATE tests)
+target_include_directories(sim_tests PRIVATE tests setup)
+# The device search is a stateless routine: its tests call it directly on a simulated thread.
+target_sources(sim_tests PRIVATE setup/scan/device_search.cpp)
 target_compile_options(sim_tests PRIVATE ${PROJECT_WARNINGS})
 target_link_libraries(sim_tests PRIVATE sim GTest::gtest GTest::gtest_main)
 add_dependencies(sim_tests QviSystemInfo_image QviSystemInfo_runner)
-add_dependencies(sim_tests ResourceProbe_image)
+add_dependencies(sim_tests ResourceProbe_image Setup_image)
 target_compile_definitions(sim_tests PRIVATE SETUP_RES_FILE="${ResourceProbe_image_RESOURCE_FILE}")
 gtest_discover_tests(sim_tests PROPERTIES ENVIRONMENT "SIM_IMAGE_DIR=${CMAKE_BINARY_DIR}/lib" DISCOVERY_TIMEOUT 60)

@@ -21,6 +21,10 @@ file(GLOB SETUP_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/setup/res/*.h ${
      ${CMAKE_SOURCE_DIR}/setup/res/*.cur ${CMAKE_SOURCE_DIR}/setup/res/*.ico)
 set_source_files_properties(${SETUP_RC} PROPERTIES OBJECT_DEPENDS "${SETUP_RC_INPUTS}")
 
+add_windows_program(Setup ${SETUP_SOURCES} ${SETUP_RC})
+target_include_directories(Setup PRIVATE setup)
+target_link_libraries(Setup PRIVATE winmm)
+
 # The real program under Wine, with `ctest --test-dir build/win32` (skipped on a machine that cannot run Wine).
 enable_testing()
 add_test(NAME wine.QviSystemInfo

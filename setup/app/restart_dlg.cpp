@@ -1,0 +1,4 @@
+// The restart prompt.
+#include "app/setup_dlg.h"
+
+void ShowRestartPrompt() {}

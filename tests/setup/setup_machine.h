@@ -1,0 +1,113 @@
+// A simulated computer for Setup's tests: a Windows version, the device services it has, a CD-ROM drive D:
+// holding the medium, and helpers to start Setup and look at its main window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/devices.h"
+#include "sim/filesystem.h"
+#include "sim/machine.h"
+#include "sim/registry.h"
+#include "sim/windows.h"
+#include "win32api.h"
+
+namespace setup_test {
+
+// The maker's own controller and a chipset controller the driver supports.
+inline const char kOwnController[] = "PCI\\VEN_5E1A&DEV_0111&SUBSYS_01115E1A&REV_01";
+inline const char kOtherController[] = "PCI\\VEN_8086&DEV_2445&SUBSYS_00000000&REV_02";
+
+struct SetupMachine {
+    sim::Machine machine;
+
+    explicit SetupMachine(const std::string& version = "win98se", sim::DeviceOptions devices = {})
+        : machine(version) {
+        sim::InstallDeviceServices(machine, std::move(devices));
+        machine.files().AddDrive('D', DRIVE_CDROM, "KORVANE");
+    }
+
+    static sim::MachineDevice Controller(const std::string& hardware_id) {
+        sim::MachineDevice device;
+        device.instance_id = hardware_id + "\\3&13C0B0C5&0&28";
+        device.hardware_ids = {hardware_id, hardware_id.substr(0, hardware_id.find("&SUBSYS"))};
+        return device;
+    }
+
+    // Starts Setup as Windows Explorer would: the program path in quotes, then the arguments.
+    sim::Process& Start(const std::string& arguments = "", const std::string& program = "D:\\SETUP.EXE",
+                        const std::string& current_dir = "C:\\WINDOWS") {
+        sim::Program setup;
+        setup.exe_path = program;
+        setup.image = sim::ImagePath("Setup");
+        std::string command_line = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+        return machine.Start(setup, command_line, current_dir);
+    }
+
+    sim::UserInterface& ui() { return sim::UI(machine); }
+
+    // Another program's window on the desktop from open_ms to close_ms (never closed when close_ms is 0).
+    void OpenWindow(const std::string& class_name, const std::string& title, uint64_t open_ms,
+                    uint64_t close_ms = 0) {
+        sim::Program actor;
+        actor.exe_path = "C:\\OTHER\\" + class_name + ".EXE";
+        actor.native = [class_name, title, open_ms, close_ms]() -> DWORD {
+            Sleep(static_cast<DWORD>(open_ms));
+            WNDCLASSA window_class = {};
+            window_class.lpfnWndProc = DefWindowProcA;
+            window_class.lpszClassName = class_name.c_str();
+            RegisterClassA(&window_class);
+            HWND window =
+                CreateWindowExA(0, class_name.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                                10, 300, 200, nullptr, nullptr, nullptr, nullptr);
+            if (close_ms) SetTimer(window, 1, static_cast<UINT>(close_ms - open_ms), nullptr);
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0)) {
+                if (msg.message == WM_TIMER) break;
+                DispatchMessageA(&msg);
+            }
+            DestroyWindow(window);
+            return 0;
+        };
+        machine.Start(actor, actor.exe_path);
+    }
+
+    // The user clicks a control of the main window at a virtual time.
+    void ClickAt(uint64_t time_ms, int control_id) {
+        machine.scheduler().At(time_ms, [this, control_id] {
+            if (sim::Window* main = MainWindow()) sim::UserClickControl(machine, main->handle, control_id);
+        });
+    }
+
+    // When a transcript line of the category containing text was written, or -1.
+    int64_t TimeOf(const std::string& category, const std::string& text) {
+        for (const sim::TraceEvent& e : machine.trace().events())
+            if (e.category == category && e.text.find(text) != std::string::npos)
+                return static_cast<int64_t>(e.time_ms);
+        return -1;
+    }
+
+    sim::Window* MainWindow() {
+        for (sim::Window* w : ui().TopLevel())
+            if (w->text == "Setup" && w->class_name == "#32770") return w;
+        return nullptr;
+    }
+
+    sim::Window* Control(int id) {
+        sim::Window* main = MainWindow();
+        if (!main) return nullptr;
+        for (sim::Window* child : main->children)
+            if (child->id == id) return child;
+        return nullptr;
+    }
+
+    std::vector<std::string> ProgressLines() {
+        sim::Window* list = Control(1001);
+        return list ? list->items : std::vector<std::string>{};
+    }
+
+    // Runs the machine until the virtual time, then returns (the programs go on at the next Run).
+    sim::RunResult RunFor(uint64_t ms) { return machine.Run(machine.now_ms() + ms); }
+};
+
+}  // namespace setup_test
