@@ -250,6 +250,8 @@ FileSystem::FileSystem(Machine& machine) : machine_(machine) {
     std::string windows = WindowsDir().substr(3);
     FsNode& windows_folder = AddEntry(root, windows, true, 0);
     AddEntry(windows_folder, nt_family() ? "SYSTEM32" : "SYSTEM", true, 0);
+    // Every Windows has its INF folder; the 9x family keeps it hidden.
+    AddEntry(windows_folder, nt_family() ? "inf" : "INF", true, nt_family() ? 0 : FILE_ATTRIBUTE_HIDDEN);
     AddEntry(root, "Program Files", true, 0);
 }
 

@@ -145,6 +145,7 @@ void Machine::ReapEndedProcesses() {
         if (!all_finished || process->reaped) continue;
         process->reaped = true;
         if (!process->ended()) EndProcess(*process, process->threads.back()->exit_code.value_or(0));
+        for (auto& observer : process_end_observers_) observer(*process);
         process->handles.Clear();
         if (process->image_handle) {
             std::string path = process->program.image;

@@ -97,6 +97,9 @@ class Machine {
     RunResult RunCode(std::function<void()> body, std::string current_dir = "C:\\");
     const std::vector<std::unique_ptr<Process>>& processes() const { return processes_; }
     void EndProcess(Process& process, DWORD exit_code);  // from a thread of the process or the driver
+    // Called when a process has ended and its threads are gone, before its handles close (the windows of the
+    // process go then, as Windows takes them away without a message to the ended program).
+    void WhenProcessEnds(std::function<void(Process&)> observer) { process_end_observers_.push_back(observer); }
 
     // Programs WinExec can start, by file name ("SysTray.exe") or full Windows path. The machine knows the
     // tray program of Windows; tests and scenarios add others.
@@ -142,6 +145,7 @@ class Machine {
     std::vector<std::pair<CLSID, ComFactory>> com_classes_;
     std::vector<std::shared_ptr<void>> kept_;
     std::map<std::string, std::shared_ptr<void>> slots_;
+    std::vector<std::function<void(Process&)>> process_end_observers_;
 };
 
 // The calling simulated thread and its process; a platform call outside a simulated thread is a test's

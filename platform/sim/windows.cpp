@@ -25,6 +25,15 @@ UserInterface& UI(Machine& machine) {
 UserInterface::UserInterface(Machine& machine) : machine_(machine) {
     Window& desktop = Create(nullptr, "#32769", "", WS_VISIBLE, 0, RECT{0, 0, 0, 0}, nullptr, 0, nullptr);
     desktop_ = desktop.handle;
+    machine.WhenProcessEnds([this](Process& process) { DestroyWindowsOf(process); });
+}
+
+void UserInterface::DestroyWindowsOf(Process& process) {
+    for (Window* window : All()) {
+        if (!window->thread || window->thread->process != &process || window->destroyed) continue;
+        if (!window->is_child()) machine_.Log("window", "closed " + window->Describe() + " as its program ended");
+        Destroy(*window);
+    }
 }
 
 void Post(Machine& machine, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

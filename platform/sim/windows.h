@@ -114,6 +114,8 @@ class UserInterface {
     Window& Create(Thread* thread, const std::string& class_name, const std::string& text, DWORD style,
                    DWORD ex_style, RECT rect, Window* parent, int id, WNDPROC proc);
     void Destroy(Window& window);
+    // The windows of a program that ended, taken away without a message to it.
+    void DestroyWindowsOf(Process& process);
     std::vector<Window*> TopLevel() const;  // live top-level windows, topmost first
     std::vector<Window*> All() const;
 

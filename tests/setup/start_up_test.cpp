@@ -185,7 +185,7 @@ TEST(StartModes, DriverModeWithTheCompanionInstallerPresent) {
     EXPECT_GE(m.TimeOf("thread", "create"), 0);
     // The finish sequence keeps the window hidden while the companion installer is open.
     EXPECT_EQ(m.TimeOf("window", "closed window \"Setup\""), -1);
-    EXPECT_NE(m.MainWindow(), nullptr);
+    ASSERT_NE(m.MainWindow(), nullptr);
     EXPECT_FALSE(m.MainWindow()->visible());
 }
 
