@@ -50,6 +50,8 @@ class CSetupDlg : public CDialog {
     void OnDestroy();
     void OnMouseMove(UINT flags, POINT point);
     void OnLButtonDown(UINT flags, POINT point);
+    // The install worker's request to show the window and repaint the progress list.
+    void OnShowProgress();
 
     // Start modes chosen by the command line, run at the end of the window's initialisation.
     void RunStartModes();
@@ -62,6 +64,9 @@ class CSetupDlg : public CDialog {
 
     DECLARE_MESSAGE_MAP()
 };
+
+// Posted by the install worker to the main window: show yourself and repaint the progress list.
+const UINT WM_SHOW_PROGRESS = WM_APP + 1;
 
 // The main window, for the install worker; set before anything can start the worker, never cleared.
 extern CSetupDlg* MainWindow;

@@ -14,12 +14,16 @@ struct WorkerRun {
     char SystemSourcePath[MAX_PATH] = "";
     char DriverSourceFolder[MAX_PATH] = "";
     bool MixerStaged = false;
+    char MixerCommand[MAX_PATH] = "";  // the staged mixer in the Windows folder, then " /startup"
     std::vector<std::string> InfCopyList;  // INF copies to patch on the 98 family
     // Detection and registration.
     char HardwareId[256] = "";
     bool RebootRequired = false;
+    bool ControllerFound = false;
     // The driver wait.
     UINT BaselineMixerCount = 0;
+    // The program path (quoted when it holds a blank) and " /SPEAKER"; at most 259 + 1 + 2 + 18 characters.
+    char SpeakerCommand[300] = "";
 };
 
 enum class DriverUpdate {

@@ -21,7 +21,16 @@ inline const char kOtherController[] = "PCI\\VEN_8086&DEV_2445&SUBSYS_00000000&R
 struct SetupMachine {
     sim::Machine machine;
 
-    explicit SetupMachine(const std::string& version = "win98se", sim::DeviceOptions devices = {})
+    // By default the new driver's mixer device appears as soon as the device tree is enumerated again, so an
+    // installation on a machine without a supported controller runs to its end.
+    static sim::DeviceOptions DriverLoadsAtOnce() {
+        sim::DeviceOptions devices;
+        devices.mixer_after_reenumerate_ms = 0;
+        return devices;
+    }
+
+    explicit SetupMachine(const std::string& version = "win98se",
+                          sim::DeviceOptions devices = DriverLoadsAtOnce())
         : machine(version) {
         sim::InstallDeviceServices(machine, std::move(devices));
         machine.files().AddDrive('D', DRIVE_CDROM, "KORVANE");
