@@ -53,6 +53,13 @@ struct SetupMachine {
         return machine.Start(setup, command_line, current_dir);
     }
 
+    // A sample medium of tests/media ("chip", "codec") in the CD drive D:, read-only as a pressed CD is.
+    void InsertMedium(const std::string& medium) {
+        std::string here = __FILE__;
+        std::string media = here.substr(0, here.rfind('/')) + "/../media/";
+        machine.files().InsertMedium('D', media + medium, "KORVANE");
+    }
+
     sim::UserInterface& ui() { return sim::UI(machine); }
 
     // Another program's window on the desktop from open_ms to close_ms (never closed when close_ms is 0).
