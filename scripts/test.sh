@@ -144,7 +144,8 @@ main() {
     start=$(now_s)
     phase_install
     build sim && ctest_in sim
-    build sim-asan -DSIM_SANITIZE=ON && ctest_in sim-asan
+    # Unoptimised: the sanitizers find the same faults, and it compiles several times faster than -O2 with them.
+    build sim-asan -DSIM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug && ctest_in sim-asan
     local script
     if build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"; then
         for script in "$root"/tests/wine/*.sh; do wine_checks "$script" win32; done
