@@ -572,7 +572,7 @@ BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last) {
                     if (w->thread == me && w->needs_paint && w->visible()) return true;
                 return false;
             },
-            next_timer);
+            next_timer, true);
         queue.waiting = false;
     }
 }

@@ -106,7 +106,7 @@ void Scheduler::RunThread(Thread& thread, std::unique_lock<std::mutex>& lock) {
 }
 
 bool Scheduler::Block(std::string waits_for, std::function<bool()> try_acquire,
-                      std::optional<uint64_t> deadline_ms) {
+                      std::optional<uint64_t> deadline_ms, bool input_wait) {
     Thread& self = *tls_thread;
     // A thread being ended unwinds; a wait from a destructor during that unwinding fails at once.
     auto end_if_terminating = [&] {
@@ -120,6 +120,7 @@ bool Scheduler::Block(std::string waits_for, std::function<bool()> try_acquire,
     self.waits_for = std::move(waits_for);
     self.try_acquire = std::move(try_acquire);
     self.deadline_ms = deadline_ms;
+    self.input_wait = input_wait;
     self.block_seq = ++seq_;
     self.timed_out = false;
     {
@@ -218,9 +219,16 @@ RunResult Scheduler::Run(std::optional<uint64_t> until_ms) {
         if (!next_ms) {
             bool blocked = std::any_of(threads_.begin(), threads_.end(),
                                        [](auto& t) { return t->state == Thread::State::Blocked; });
-            if (blocked) {
+            bool awaits_input = std::any_of(threads_.begin(), threads_.end(), [](auto& t) {
+                return t->state == Thread::State::Blocked && t->input_wait;
+            });
+            if (blocked && !awaits_input) {
                 result.end = RunResult::End::Deadlock;
                 result.deadlock = DeadlockReport();
+            } else if (blocked && until_ms) {
+                // Idle, waiting for the user: the time passes to the limit.
+                now_ms_ = std::max(now_ms_, *until_ms);
+                result.end = RunResult::End::TimeLimit;
             }
             break;
         }

@@ -8,7 +8,8 @@
 //   3. when no thread is ready, moves virtual time to the earliest wake-up (a time-out or a scheduled action,
 //      ties broken by the order they were set up) and fires what is due;
 //   4. when nothing is ready and nothing is due, but threads are blocked, reports a deadlock that names what
-//      each blocked thread waits for, and ends those threads.
+//      each blocked thread waits for, and ends those threads; unless a thread waits for input in its message
+//      loop: then the machine is idle, waiting for the user, and the run returns.
 // So a 3000 ms pause costs no real time, and the same machine and inputs give the same run every time.
 #pragma once
 
@@ -57,6 +58,7 @@ struct Thread {
     std::string waits_for;
     std::function<bool()> try_acquire;
     std::optional<uint64_t> deadline_ms;
+    bool input_wait = false;  // waiting in a message loop: the user or another program can wake it
     uint64_t block_seq = 0;
     bool timed_out = false;
 
@@ -89,7 +91,9 @@ class Scheduler {
 
     // Called by the running thread: waits until try_acquire() answers true (checked by the driver, in order)
     // or the deadline passes. Returns true when satisfied, false on time-out. Checks once before blocking.
-    bool Block(std::string waits_for, std::function<bool()> try_acquire, std::optional<uint64_t> deadline_ms);
+    // input_wait marks a message loop's wait for input, which the user can end at any time.
+    bool Block(std::string waits_for, std::function<bool()> try_acquire, std::optional<uint64_t> deadline_ms,
+               bool input_wait = false);
     // Called by the running thread: lets every other ready thread run first.
     void Yield();
 

@@ -43,7 +43,9 @@ TEST(Commands, InstallRunsTheWorkerToTheEndAndTheWindowCloses) {
     sim::RunResult result = m.machine.Run(60000);
     ASSERT_FALSE(result.deadlocked()) << result.deadlock;
     EXPECT_TRUE(setup.ended());
-    EXPECT_EQ(watch.lines, Intro({"", "Done."}));
+    // Without a medium or a controller the worker passes its later phases within one tick of the timer: the
+    // list shows the first phase and the end.
+    EXPECT_EQ(watch.lines, Intro({"", "Starting installation process...", "Done."}));
     // The finish sequence cleared the volume icon's bit (no setup.ini: the option is off) and restarted the
     // tray.
     auto services = m.machine.registry().GetValue(

@@ -230,3 +230,30 @@ TEST(MainWindowKeys, EscapeClosesTheWindow) {
 
 }  // namespace
 }  // namespace setup_test
+
+namespace setup_test {
+namespace {
+
+// The window keeps the first 1023 characters of the command line: a switch beyond them is not seen.
+TEST(StartModes, ACommandLineLongerThanTheBufferIsCut) {
+    struct Case {
+        const char* name;
+        std::string arguments;
+        bool speaker_start;  // ends at once: no control component is registered
+    };
+    const Case cases[] = {
+        {"/SPEAKER within the first 1023 characters", std::string(1000, 'X') + "/SPEAKER", true},
+        {"/SPEAKER beyond them", std::string(1020, 'X') + "/SPEAKER", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetupMachine m;
+        sim::Process& setup = m.Start(c.arguments);
+        m.RunFor(2000);
+        EXPECT_EQ(setup.ended(), c.speaker_start);
+        EXPECT_EQ(setup.crash, "");
+    }
+}
+
+}  // namespace
+}  // namespace setup_test

@@ -286,3 +286,25 @@ TEST(Format, WsprintfUsesWindowsSizes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program waiting in its message loop is idle, not deadlocked: the user may still act. Time passes to the
+// limit a run is given.
+TEST(Messages, AMessageLoopWaitingForInputIsIdle) {
+    sim::Machine machine;
+    sim::Program program;
+    program.exe_path = "C:\\IDLE.EXE";
+    program.native = []() -> DWORD {
+        MakeWindow("Idle");
+        PumpUntilQuit();
+        return 0;
+    };
+    machine.Start(program, "C:\\IDLE.EXE");
+    sim::RunResult result = machine.Run(5000);
+    EXPECT_EQ(result.end, sim::RunResult::End::TimeLimit);
+    EXPECT_EQ(result.time_ms, 5000u);
+    EXPECT_EQ(machine.Run().end, sim::RunResult::End::Idle);
+}
+
+}  // namespace
