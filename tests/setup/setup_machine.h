@@ -2,6 +2,7 @@
 // holding the medium, and helpers to start Setup and look at its main window.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,73 @@ struct SetupMachine {
         };
         machine.Start(actor, actor.exe_path);
     }
+
+    // A companion program's window from open_ms on, which closes when asked to with WM_CLOSE; its program
+    // then ends. Class "#32770" makes it a system dialog (class atom 0x8002) with its own dialog procedure.
+    void OpenClosableWindow(const std::string& class_name, const std::string& title, uint64_t open_ms) {
+        StartCompanion([class_name, title, open_ms]() -> DWORD {
+            Sleep(static_cast<DWORD>(open_ms));
+            if (!CreateCompanionWindow(class_name, title)) return 1;
+            MSG msg;
+            while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+            return 0;
+        });
+    }
+
+    // A program whose window opens at open_ms and whose thread, after retrieving its messages once, stays
+    // busy without retrieving any until busy_until_ms; then the program ends. Windows counts it hung from 5 s
+    // after its last retrieval.
+    void OpenHungWindow(const std::string& class_name, const std::string& title, uint64_t open_ms,
+                        uint64_t busy_until_ms) {
+        StartCompanion([class_name, title, open_ms, busy_until_ms]() -> DWORD {
+            Sleep(static_cast<DWORD>(open_ms));
+            HWND window = CreateCompanionWindow(class_name, title);
+            if (!window) return 1;
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            SleepEx(static_cast<DWORD>(busy_until_ms - open_ms), FALSE);
+            DestroyWindow(window);
+            return 0;
+        });
+    }
+
+    static LRESULT CALLBACK ClosableWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_CLOSE) {
+            DestroyWindow(window);
+            return 0;
+        }
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+    static INT_PTR CALLBACK ClosableDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+        if (message == WM_CLOSE) {
+            DestroyWindow(dialog);
+            return TRUE;
+        }
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        return FALSE;
+    }
+    static HWND CreateCompanionWindow(const std::string& class_name, const std::string& title) {
+        bool dialog = class_name == "#32770";
+        if (!dialog) {
+            WNDCLASSA window_class = {};
+            window_class.lpfnWndProc = ClosableWindowProc;
+            window_class.lpszClassName = class_name.c_str();
+            RegisterClassA(&window_class);
+        }
+        HWND window = CreateWindowExA(0, class_name.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                      10, 10, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        if (window && dialog)
+            SetWindowLongPtrA(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(ClosableDialogProc));
+        return window;
+    }
+    void StartCompanion(std::function<DWORD()> body) {
+        sim::Program actor;
+        actor.exe_path = "C:\\OTHER\\COMPANION" + std::to_string(++companions_) + ".EXE";
+        actor.native = std::move(body);
+        machine.Start(actor, actor.exe_path);
+    }
+    int companions_ = 0;
 
     // The user clicks a control of the main window at a virtual time.
     void ClickAt(uint64_t time_ms, int control_id) {
