@@ -87,7 +87,7 @@ set_target_properties(sim_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINA
 target_include_directories(sim_tests PRIVATE tests setup)
 # The device search is a stateless routine: its tests call it directly on a simulated thread.
 target_sources(sim_tests PRIVATE setup/scan/device_search.cpp)
-target_sources(sim_tests PRIVATE setup/scan/legacy_cleanup.cpp)
+target_sources(sim_tests PRIVATE setup/scan/legacy_cleanup.cpp setup/app/paths.cpp)
 target_compile_options(sim_tests PRIVATE ${PROJECT_WARNINGS})
 target_link_libraries(sim_tests PRIVATE sim GTest::gtest GTest::gtest_main)
 add_dependencies(sim_tests QviSystemInfo_image QviSystemInfo_runner)

@@ -2,6 +2,7 @@
 // driver open are closed, the system's volume icon is hidden, the mixer is told to initialise afresh, the INF
 // files of earlier releases go and the extra INF folders are made.
 #include "finish/tray_icon.h"
+#include "app/paths.h"
 #include "install/install_steps.h"
 #include "scan/legacy_cleanup.h"
 
@@ -38,20 +39,6 @@ void CloseCompanionWindows() {
         SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseTimeoutMs, &answer);
     }
     SleepEx(kAfterClosePauseMs, FALSE);
-}
-
-// The Windows folder followed by rest, in a MAX_PATH buffer; false when it does not fit (nothing is cut).
-bool WindowsPath(char* path, const char* rest) {
-    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    if (path[length - 1] != '\\') {
-        if (length + 1 >= MAX_PATH) return false;
-        path[length++] = '\\';
-        path[length] = '\0';
-    }
-    if (length + lstrlenA(rest) >= MAX_PATH) return false;
-    lstrcatA(path, rest);
-    return true;
 }
 
 // The mixer reads its settings afresh at its next start. A missing settings file is not made.

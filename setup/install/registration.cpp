@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/setup_dlg.h"
+#include "app/paths.h"
 #include "install/install_steps.h"
 #include "scan/device_search.h"
 
@@ -85,21 +86,6 @@ void StagedInfPath(const char* inf, char* path) {
     strcat(path, inf);
 }
 
-// Builds the path of rest below the Windows folder in a 260-character buffer; false when it would not fit
-// (the step then leaves that file alone).
-bool WindowsPath(const char* rest, char* path) {
-    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    if (path[length - 1] != '\\') {
-        if (length + 1 >= MAX_PATH) return false;
-        path[length++] = '\\';
-        path[length] = '\0';
-    }
-    if (length + strlen(rest) >= MAX_PATH) return false;
-    strcat(path, rest);
-    return true;
-}
-
 }  // namespace
 
 bool DetectController(WorkerRun& run) {
@@ -117,7 +103,7 @@ void DeleteDriverIndexFiles(WorkerRun&) {
     const char* const index_files[] = {"INF\\Drvdata.bin", "INF\\Drvidx.bin"};
     for (const char* file : index_files) {
         char path[MAX_PATH];
-        if (!WindowsPath(file, path)) continue;
+        if (!WindowsPath(path, file)) continue;
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path);
     }

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "app/setup_app.h"
+#include "app/paths.h"
 #include "install/install_steps.h"
 
 namespace {
@@ -34,17 +35,6 @@ bool EndWithBackslash(char* folder) {
     folder[length] = '\\';
     folder[length + 1] = '\0';
     return true;
-}
-
-// The Windows folder with a trailing backslash, then rest ("INF\OTHER\", a file name or "").
-bool WindowsPath(char* out, const char* rest) {
-    char windows[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !EndWithBackslash(windows)) {
-        out[0] = '\0';
-        return false;
-    }
-    return JoinPath(out, windows, rest);
 }
 
 // A folder exists when it can be made the current folder.

@@ -1,4 +1,5 @@
 #include "scan/legacy_cleanup.h"
+#include "app/paths.h"
 
 #include <string.h>
 
@@ -23,15 +24,6 @@ bool ComposePath(char* path, const char* folder, const char* name) {
     if (strlen(folder) + strlen(name) >= MAX_PATH) return false;
     wsprintfA(path, "%s%s", folder, name);
     return true;
-}
-
-// The Windows folder followed by the rest, with one backslash between them even on a root folder ("C:\").
-bool WindowsPath(char* path, const char* rest) {
-    char folder[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH - 1) return false;
-    if (folder[length - 1] != '\\') lstrcatA(folder, "\\");
-    return ComposePath(path, folder, rest);
 }
 
 bool IsLegacyInf(const char* path) {

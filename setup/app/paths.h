@@ -1,0 +1,9 @@
+// Paths under the Windows folder, shared by every step that writes there.
+#pragma once
+
+#include "win32api.h"
+
+// The Windows folder (GetWindowsDirectoryA), a backslash when it does not end in one, then rest, into out (a
+// MAX_PATH buffer). A path that would not fit is refused (false), never cut: a cut path could name another
+// file.
+bool WindowsPath(char* out, const char* rest);
