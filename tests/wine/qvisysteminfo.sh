@@ -127,7 +127,8 @@ read_dwords() {
 
 run_as() {  # run_as SETTING KEY: the program sees the Windows version SETTING and gets KEY as its command line
     reg_add "HKCU\\Software\\Wine\\AppDefaults\\$name" /v Version /t REG_SZ /d "$1" || return 1
-    w "$exe" "$2" >/dev/null 2>&1
+    # On 98 SE the program appends to VornDump.txt in its current folder: run it in the prefix's folder.
+    (cd "$WINEPREFIX" && w "$exe" "$2" >/dev/null 2>&1)
 }
 
 check_setting() {
