@@ -14,18 +14,6 @@ namespace {
 
 const char kShortStaging[] = "C:\\PROGRA~1\\KORVANE\\WIN_ME";
 
-// Starts Setup from the CD, clicks Install and runs the machine long enough for the copies to be patched.
-// The INF folders are there, as the worker's preparation makes them before the files are staged.
-void Install(SetupMachine& m) {
-    for (const char* folder : {"\\INF\\OTHER", "\\INF\\CATALOG"})
-        m.machine.files().CreateFolder(m.machine.files().WindowsDir() + folder);
-    sim::Process& setup = m.Start();
-    m.ClickAt(1000, 1002);
-    sim::RunResult result = m.machine.Run(30000);
-    EXPECT_FALSE(result.deadlocked()) << result.deadlock;
-    EXPECT_EQ(setup.crash, "");
-}
-
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     return text;
@@ -70,7 +58,7 @@ TEST(InfPatching, TheChipMediumsInfCopiesPointAtTheStagingFolder) {
         SCOPED_TRACE(version);
         SetupMachine m(version);
         m.InsertMedium("chip");
-        Install(m);
+        m.RunInstallation();
         sim::FileSystem& fs = m.machine.files();
         for (const char* copy : {"INF\\QVAUDIO.INF", "INF\\QVAUDIO1.INF", "INF\\OTHER\\QVAUDIO.INF",
                                  "INF\\OTHER\\QVAUDIO1.INF"}) {
@@ -92,7 +80,7 @@ TEST(InfPatching, TheChipMediumsInfCopiesPointAtTheStagingFolder) {
 TEST(InfPatching, TheCodecMediumsInfCopiesPointAtTheStagingFolder) {
     SetupMachine m("win98se");
     m.InsertMedium("codec");
-    Install(m);
+    m.RunInstallation();
     sim::FileSystem& fs = m.machine.files();
     for (const char* copy : {"INF\\QVUDA.INF", "INF\\OTHER\\QVUDA1.INF"}) {
         SCOPED_TRACE(copy);
@@ -132,7 +120,7 @@ TEST(InfPatching, TheSourceDiskKeysAndThePackage) {
         SetupMachine m("win98se");
         m.machine.files().WriteFile("D:\\WDM\\QVTEST.INF", Inf(c.disks));
         m.machine.files().WriteFile(std::string("D:\\WDM\\") + c.catalog, "catalog");
-        Install(m);
+        m.RunInstallation();
         sim::FileSystem& fs = m.machine.files();
         for (const char* folder : {"\\INF\\", "\\INF\\OTHER\\"}) {
             SCOPED_TRACE(folder);
@@ -151,7 +139,7 @@ TEST(InfPatching, AnInfWithoutTheKeysIsLeftAsItIs) {
     for (const std::string& original : originals) {
         SetupMachine m("win98");
         m.machine.files().WriteFile("D:\\WDM\\PLAIN.INF", original);
-        Install(m);
+        m.RunInstallation();
         sim::FileSystem& fs = m.machine.files();
         EXPECT_EQ(fs.ReadFile(fs.WindowsDir() + "\\INF\\PLAIN.INF"), original);
         EXPECT_EQ(fs.ReadFile(fs.WindowsDir() + "\\INF\\OTHER\\PLAIN.INF"), original);
@@ -165,7 +153,7 @@ TEST(InfPatching, OtherWindowsVersionsHaveNoCopiesToPatch) {
         SCOPED_TRACE(version);
         SetupMachine m(version);
         m.InsertMedium("chip");
-        Install(m);
+        m.RunInstallation();
         sim::FileSystem& fs = m.machine.files();
         EXPECT_FALSE(fs.Exists(fs.WindowsDir() + "\\INF\\QVAUDIO.INF"));
         EXPECT_FALSE(fs.Exists(fs.WindowsDir() + "\\INF\\OTHER\\QVAUDIO.INF"));

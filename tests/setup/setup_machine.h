@@ -3,6 +3,8 @@
 #pragma once
 
 #include <functional>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -62,6 +64,16 @@ struct SetupMachine {
     }
 
     sim::UserInterface& ui() { return sim::UI(machine); }
+
+    // Starts Setup from the CD, clicks Install a second later and runs the machine until until_ms; the run
+    // must neither deadlock nor crash.
+    void RunInstallation(uint64_t until_ms = 30000) {
+        sim::Process& setup = Start();
+        ClickAt(1000, 1002);
+        sim::RunResult result = machine.Run(until_ms);
+        EXPECT_FALSE(result.deadlocked()) << result.deadlock;
+        EXPECT_EQ(setup.crash, "");
+    }
 
     // Another program's window on the desktop from open_ms to close_ms (never closed when close_ms is 0).
     void OpenWindow(const std::string& class_name, const std::string& title, uint64_t open_ms,

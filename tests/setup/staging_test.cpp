@@ -16,18 +16,6 @@ namespace {
 const char kStaging[] = "C:\\Program Files\\Korvane\\WIN_ME\\";
 const char kSetupKey[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
 
-// Starts Setup from the CD, clicks Install and runs the machine long enough for the files to be staged.
-// The INF folders are there, as the worker's preparation makes them before the files are staged.
-void Install(SetupMachine& m) {
-    for (const char* folder : {"\\INF\\OTHER", "\\INF\\CATALOG"})
-        m.machine.files().CreateFolder(m.machine.files().WindowsDir() + folder);
-    sim::Process& setup = m.Start();
-    m.ClickAt(1000, 1002);
-    sim::RunResult result = m.machine.Run(30000);
-    EXPECT_FALSE(result.deadlocked()) << result.deadlock;
-    EXPECT_EQ(setup.crash, "");
-}
-
 void SetSourcePath(SetupMachine& m, const std::string& folder) {
     std::string escaped;
     for (char c : folder) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
@@ -67,7 +55,7 @@ TEST(Staging, TheSampleMediaGiveEachWindowsItsDriverFolder) {
         SCOPED_TRACE(std::string(c.version) + " " + c.medium);
         SetupMachine m(c.version);
         m.InsertMedium(c.medium);
-        Install(m);
+        m.RunInstallation();
         std::string folder = std::string("D:\\") + c.folder + "\\";
         EXPECT_EQ(m.machine.files().ReadFile(kStaging + std::string(c.inf)),
                   m.machine.files().ReadFile(folder + c.inf));
@@ -113,7 +101,7 @@ TEST(Staging, TheDriverFolderForEachLayout) {
         for (const std::string& f : c.folders)
             m.machine.files().WriteFile(f == "." ? "D:\\from.txt" : "D:\\" + f + "\\from.txt", f);
         for (const std::string& f : c.empty) m.machine.files().WriteFile("D:\\" + f + "\\readme.txt", f);
-        Install(m);
+        m.RunInstallation();
         std::string staged = m.machine.files().ReadFile(kStaging + std::string("from.txt")).value_or("");
         EXPECT_EQ(staged, c.chosen);
     }
@@ -143,7 +131,7 @@ TEST(Staging, EachFileGoesWhereItsNameSendsIt) {
         m.machine.files().WriteFile("D:\\WDM\\sub\\inner.inf", "a subfolder's file");
         m.machine.files().CreateFolder("C:\\CABS");
         SetSourcePath(m, "C:\\CABS");
-        Install(m);
+        m.RunInstallation();
         bool family98 = std::string(version) == "win98" || std::string(version) == "win98se";
         sim::FileSystem& fs = m.machine.files();
         std::vector<std::string> staged = fs.List(kStaging);
@@ -185,7 +173,7 @@ TEST(Staging, TheSourcePathIsUsedWhenItsFolderExists) {
         m.machine.files().WriteFile("D:\\WDM\\qvaudio.sys", "driver");
         if (c.folder_made) m.machine.files().CreateFolder("C:\\CABS");
         if (c.value) SetSourcePath(m, c.value);
-        Install(m);
+        m.RunInstallation();
         EXPECT_EQ(m.machine.files().Exists("C:\\CABS\\qvaudio.sys"), c.used);
         EXPECT_TRUE(m.machine.files().Exists(kStaging + std::string("qvaudio.sys")));
         // Nothing is sent to INF\OTHER when no copy into the source folder failed.
@@ -214,7 +202,7 @@ TEST(Staging, AFailingCopyIntoTheSourceFolderEndsItsUse) {
         m.machine.files().CreateFolder(c.source_path);
         m.machine.files().faults().copy_fails["C:\\CABS\\c.sys"] = ERROR_ACCESS_DENIED;
         SetSourcePath(m, c.source_path);
-        Install(m);
+        m.RunInstallation();
         for (const std::string& name : names) {
             SCOPED_TRACE(name);
             bool into_source = Listed(c.into_source, name);
@@ -235,7 +223,7 @@ TEST(Staging, ASourceFolderTooLongForTheNameCountsAsAFailedCopy) {
     m.machine.files().WriteFile("D:\\WDM\\b_name_too_long_for_it.sys", "long");
     m.machine.files().WriteFile("D:\\WDM\\c.sys", "after");
     SetSourcePath(m, source_path);
-    Install(m);
+    m.RunInstallation();
     sim::FileSystem& fs = m.machine.files();
     EXPECT_TRUE(fs.Exists(source_path + "\\a.sys"));
     EXPECT_TRUE(fs.Exists(WindowsFile(m, "INF\\OTHER\\b_name_too_long_for_it.sys")));
@@ -253,7 +241,7 @@ TEST(Staging, CopiesFromTheCdAndTheReadOnlyAttribute) {
     const std::string earlier = kStaging + std::string("qvaudio.sys");
     fs.WriteFile(earlier, "an earlier release");
     fs.SetAttributes(earlier, FILE_ATTRIBUTE_READONLY);
-    Install(m);
+    m.RunInstallation();
     struct Case {
         std::string path;
         bool read_only;
@@ -288,7 +276,7 @@ TEST(Staging, TheDosProgramsHaveTheirOwnFolders) {
             m.InsertMedium("codec");
         else
             m.machine.files().WriteFile("D:\\WDM\\qvuda.sys", "driver");
-        Install(m);
+        m.RunInstallation();
         sim::FileSystem& fs = m.machine.files();
         const std::string dos = "C:\\Program Files\\Korvane\\DOS";
         std::vector<std::string> expected_dos = {"DOSAPP"};
@@ -324,7 +312,7 @@ TEST(Staging, TheCatalogAndTheMixerProgram) {
         SCOPED_TRACE(c.name);
         SetupMachine m("winxp");
         for (const std::string& f : c.files) m.machine.files().WriteFile("D:\\WDM\\" + f, "content of " + f);
-        Install(m);
+        m.RunInstallation();
         sim::FileSystem& fs = m.machine.files();
         std::vector<std::string> catalogs;
         for (const std::string& name : fs.List(WindowsFile(m, "INF\\CATALOG")))
