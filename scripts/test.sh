@@ -17,9 +17,11 @@ logs=$root/build/logs
 mkdir -p "$logs"
 jobs=2  # the machines have two cores
 
-# Debian 12 packages; wine32:i386 needs the i386 architecture. Setup's Wine tests will add imagemagick,
-# locales-all and fonts-wqy-microhei (screenshots, languages, CJK text).
-packages=(cmake g++ libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb)
+# Debian 12 packages; wine32:i386 needs the i386 architecture. nlohmann-json3-dev reads scenarios; the Wine
+# checks of Setup take screenshots (imagemagick), run in other languages (locales-all) and show CJK text
+# (fonts-wqy-microhei).
+packages=(cmake g++ libgtest-dev nlohmann-json3-dev g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick
+    locales-all fonts-wqy-microhei)
 packages_64=(wine64 g++-mingw-w64-x86-64)  # only where 32-bit Wine cannot start
 wine32_runs=1
 apt_updated=0
