@@ -81,6 +81,8 @@ enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
+# The Wine checks' helper programs under tests/wine are Windows programs of the Windows builds.
+list(FILTER TEST_SOURCES EXCLUDE REGEX "/tests/wine/")
 add_executable(sim_tests ${TEST_SOURCES})
 set_target_properties(sim_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
                       BUILD_RPATH "${CMAKE_BINARY_DIR}/lib")

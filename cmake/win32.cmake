@@ -30,3 +30,24 @@ enable_testing()
 add_test(NAME wine.QviSystemInfo
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/qvisysteminfo.sh $<TARGET_FILE:QviSystemInfo>)
 set_tests_properties(wine.QviSystemInfo PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+
+# Helpers of the Wine checks (tests/wine), never shipped. Like the programs they need no MinGW runtime DLL.
+# control_component.dll stands in for the driver's control component: an in-process COM server whose entry
+# points go out under their plain names, as COM looks them up (on i686 the .def's plain names are bound to the
+# stdcall-decorated functions by the fixup, and --kill-at keeps the decorations out of the export table).
+set(WINE_TOOLS ${CMAKE_SOURCE_DIR}/tests/wine/tools)
+add_library(control_component SHARED ${WINE_TOOLS}/control_component/control_component.cpp
+                                     ${WINE_TOOLS}/control_component/control_component.def)
+set_target_properties(control_component PROPERTIES PREFIX "")
+target_compile_definitions(control_component PRIVATE ${WIN32_DEFINITIONS})
+target_compile_options(control_component PRIVATE ${PROJECT_WARNINGS})
+target_link_options(control_component PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at
+                    -Wl,--enable-stdcall-fixup)
+target_link_libraries(control_component PRIVATE ole32 uuid)
+
+# Creates the component's class through one interface and calls it: the component's own check.
+add_executable(component_client ${WINE_TOOLS}/component_client.cpp)
+target_compile_definitions(component_client PRIVATE ${WIN32_DEFINITIONS})
+target_compile_options(component_client PRIVATE ${PROJECT_WARNINGS})
+target_link_options(component_client PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_libraries(component_client PRIVATE ole32 uuid)
