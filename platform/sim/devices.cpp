@@ -92,6 +92,17 @@ void InstallDeviceServices(Machine& machine, DeviceOptions options) {
         AddNewDevExports(newdev);
         machine.InstallModule(std::move(newdev));
     }
+
+    // A driver that an update installed is loaded at the next boot, whatever the update said: the new
+    // mixer device is there from the start.
+    machine.WhenRestarts([&machine] {
+        DeviceState& state = Devices(machine);
+        for (const DriverUpdate& update : state.driver_updates) {
+            if (update.result == DriverResult::Failed) continue;
+            state.new_mixer_at_ms = machine.now_ms();
+            break;
+        }
+    });
 }
 
 DeviceState& Devices(Machine& machine) {

@@ -106,6 +106,25 @@ class Machine {
     void InstallProgram(const std::string& name_or_path, Program program);
     const Program* FindProgram(const std::string& name_or_path) const;
 
+    // Ending the session. ExitWindowsEx records a request (it only starts a shutdown on Windows); a test or
+    // the scenario runner carries a restart out with Restart: every process ends (their windows go without
+    // a message), the machine boots and logs on, and the commands of the Run and RunOnce keys start as
+    // Windows starts them (HKLM RunOnce, deleted before it runs, then HKLM Run, then HKCU Run).
+    struct SessionEnd {
+        uint64_t time_ms;
+        UINT flags;           // EWX_REBOOT, EWX_SHUTDOWN, ...
+        std::string program;  // the program that asked
+    };
+    const std::vector<SessionEnd>& restart_requests() const { return restart_requests_; }
+    bool restart_pending() const { return restart_pending_; }
+    void RequestSessionEnd(UINT flags);  // ExitWindowsEx's effect, once it has passed its checks
+    void Restart();
+    int boots() const { return boots_; }  // 1 until the first restart
+    // Parts of the platform that change at a boot (a driver installed before it loads at the next start).
+    void WhenRestarts(std::function<void()> observer) { restart_observers_.push_back(observer); }
+    // On the NT family the user's account holds the shutdown privilege unless a test says otherwise.
+    bool shutdown_privilege_held = true;
+
     // Modules and COM classes.
     void InstallModule(Module module);
     const Module* FindModule(std::string_view name) const;
@@ -146,6 +165,10 @@ class Machine {
     std::vector<std::shared_ptr<void>> kept_;
     std::map<std::string, std::shared_ptr<void>> slots_;
     std::vector<std::function<void(Process&)>> process_end_observers_;
+    std::vector<SessionEnd> restart_requests_;
+    bool restart_pending_ = false;
+    int boots_ = 1;
+    std::vector<std::function<void()>> restart_observers_;
 };
 
 // The calling simulated thread and its process; a platform call outside a simulated thread is a test's

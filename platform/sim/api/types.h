@@ -60,6 +60,7 @@ typedef LONG HRESULT;
 
 typedef void* HANDLE;
 typedef HANDLE* LPHANDLE;
+typedef HANDLE* PHANDLE;
 #define SIM_DECLARE_HANDLE(name) \
     struct name##__ {            \
         int unused;              \

@@ -362,6 +362,14 @@ BOOL WINAPI GetCursorPos(LPPOINT point);
 HMENU WINAPI GetSystemMenu(HWND window, BOOL revert);
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR item);
 
+// Ending the session: log off, shut down or restart. Only starts it; the machine carries it out later.
+#define EWX_LOGOFF 0
+#define EWX_SHUTDOWN 0x00000001
+#define EWX_REBOOT 0x00000002
+#define EWX_FORCE 0x00000004
+#define EWX_POWEROFF 0x00000008
+BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reserved);
+
 // Formatting.
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list arguments);

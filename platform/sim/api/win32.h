@@ -5,6 +5,7 @@
 #include "sim/api/types.h"
 #include "sim/api/kernel.h"
 #include "sim/api/registry.h"
+#include "sim/api/security.h"
 #include "sim/api/user.h"
 #include "sim/api/files.h"
 #include "sim/api/profile.h"
