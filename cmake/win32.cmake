@@ -51,3 +51,11 @@ target_compile_definitions(component_client PRIVATE ${WIN32_DEFINITIONS})
 target_compile_options(component_client PRIVATE ${PROJECT_WARNINGS})
 target_link_options(component_client PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(component_client PRIVATE ole32 uuid)
+
+# The Wine checks' helper that finds Setup's window from another process, reads its list and presses its
+# buttons: a console program of the tests, never shipped.
+add_executable(WineDriver ${WINE_TOOLS}/driver.cpp)
+target_compile_definitions(WineDriver PRIVATE ${WIN32_DEFINITIONS} UNICODE _UNICODE)
+target_compile_options(WineDriver PRIVATE ${PROJECT_WARNINGS})
+target_link_options(WineDriver PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_libraries(WineDriver PRIVATE shell32)
