@@ -97,6 +97,20 @@ int Click(const std::wstring& title, int id) {
     return PostMessageW(button, BM_CLICK, 0, 0) ? 0 : 1;
 }
 
+// driver mouse TITLE X Y: a person's left click as the window receives it, the button pressed and then
+// released at one client point (the speaker view's choices and its OK area are pictures, not buttons).
+int Mouse(const std::wstring& title, int x, int y) {
+    HWND window = FindTitled(title);
+    if (!window) {
+        Write("no window titled \"" + Utf8(title) + "\"\n");
+        return 1;
+    }
+    LPARAM point = MAKELPARAM(x, y);
+    bool posted = PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, point) &&
+                  PostMessageW(window, WM_LBUTTONUP, 0, point);
+    return posted ? 0 : 1;
+}
+
 int Gone(const std::wstring& title, DWORD timeout_ms) {
     DWORD start = GetTickCount();
     while (FindTitled(title)) {
@@ -133,6 +147,7 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"lines") return Lines(argv[2], Number(argv[3]));
     if (command == L"click") return Click(argv[2], Number(argv[3]));
     if (command == L"gone") return Gone(argv[2], static_cast<DWORD>(Number(argv[3])));
+    if (command == L"mouse" && argc >= 5) return Mouse(argv[2], Number(argv[3]), Number(argv[4]));
     return 2;
 }
 
@@ -144,7 +159,9 @@ int main() {
     if (!argv) return 2;
     int status = Run(argc, argv);
     if (status == 2)
-        Write("usage: driver find|lines|click|gone TITLE ID_OR_TIMEOUT, or driver longpath PATH\n");
+        Write(
+            "usage: driver find|lines|click|gone TITLE ID_OR_TIMEOUT, driver mouse TITLE X Y, or driver "
+            "longpath PATH\n");
     LocalFree(argv);
     return status;
 }
