@@ -96,3 +96,21 @@ add_dependencies(sim_tests QviSystemInfo_image QviSystemInfo_runner)
 add_dependencies(sim_tests ResourceProbe_image Setup_image)
 target_compile_definitions(sim_tests PRIVATE SETUP_RES_FILE="${ResourceProbe_image_RESOURCE_FILE}")
 gtest_discover_tests(sim_tests PROPERTIES ENVIRONMENT "SIM_IMAGE_DIR=${CMAKE_BINARY_DIR}/lib" DISCOVERY_TIMEOUT 60)
+
+# The scenario runner: build/sim/bin/Setup runs Setup on the machine a scenario folder describes
+# (platform/sim/scenario, scenarios/README.md); with no --scenario it runs scenarios/default of this tree.
+find_package(nlohmann_json 3 REQUIRED)
+file(GLOB SCENARIO_SOURCES CONFIGURE_DEPENDS platform/sim/scenario/*.cpp)
+add_library(sim_scenario STATIC ${SCENARIO_SOURCES})
+target_include_directories(sim_scenario PUBLIC platform PRIVATE setup)
+target_compile_options(sim_scenario PRIVATE ${PROJECT_WARNINGS})
+target_link_libraries(sim_scenario PUBLIC sim nlohmann_json::nlohmann_json)
+add_sim_runner(Setup platform/sim/runner/setup_main.cpp)
+target_link_libraries(Setup_runner PRIVATE sim_scenario)
+target_compile_definitions(Setup_runner PRIVATE SETUP_DEFAULT_SCENARIO="${PROJECT_SOURCE_DIR}/scenarios/default")
+target_link_libraries(sim_tests PRIVATE sim_scenario)
+add_dependencies(sim_tests Setup_runner)
+target_compile_definitions(sim_tests PRIVATE SCENARIO_DIR="${PROJECT_SOURCE_DIR}/scenarios")
+# Every scenario below scenarios/ is a regression test: the runner fails when one's expectations do not hold.
+add_test(NAME scenarios COMMAND Setup_runner --all ${PROJECT_SOURCE_DIR}/scenarios)
+set_tests_properties(scenarios PROPERTIES ENVIRONMENT "SIM_IMAGE_DIR=${CMAKE_BINARY_DIR}/lib")

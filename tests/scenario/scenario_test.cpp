@@ -1,0 +1,190 @@
+// The scenario runner's own rules: a malformed scenario is refused with its file, line and field before
+// anything runs, and a scenario's expectations report each difference from the run.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/errors.h"
+#include "sim/scenario/run.h"
+
+namespace {
+
+using sim::scenario::LoadScenario;
+
+std::string MediaFolder(const std::string& medium) {
+    std::string here = __FILE__;
+    return here.substr(0, here.rfind('/')) + "/../media/" + medium;
+}
+
+// A scenario folder of its own for each case, under the host's temporary folder.
+struct ScenarioFolder {
+    std::string path;
+    ScenarioFolder() {
+        char name[] = "/tmp/scenario_test_XXXXXX";
+        path = mkdtemp(name);
+    }
+    ~ScenarioFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(path + "/" + name, std::ios::binary) << text;
+        return path + "/" + name;
+    }
+    std::string file() const { return path + "/scenario.json"; }
+};
+
+// A machine that installs from the chip package's CD; each case changes one line.
+std::string Scenario(const std::string& machine_extra = "", const std::string& rest = "") {
+    return "{\n"
+           "  \"machine\": {\n"
+           "    \"windows\": \"win98se\",\n"
+           "    \"drives\": [{\"letter\": \"D\", \"medium\": \"" +
+           MediaFolder("chip") +
+           "\"}],\n"
+           "    \"mixers\": {\"new_after_reenumerate_ms\": 2000}" +
+           machine_extra +
+           "\n"
+           "  },\n"
+           "  \"script\": [{\"at_ms\": 1000, \"click\": \"Install\"}]" +
+           rest +
+           "\n"
+           "}\n";
+}
+
+std::string Refusal(const ScenarioFolder& folder) {
+    try {
+        sim::scenario::Scenario s = LoadScenario(folder.path);
+        sim::scenario::RunScenario(s);
+    } catch (const sim::InputError& e) {
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+TEST(ScenarioRefusals, EachNamesTheFileTheLineAndTheField) {
+    struct Case {
+        const char* name;
+        std::string text;
+        int line;
+        std::string what;
+    };
+    const std::string chip = MediaFolder("chip");
+    const Case cases[] = {
+        {"not JSON", "{\n  \"machine\": {\n    \"windows\": \"win98se\",,\n  }\n}\n", 3,
+         "not JSON: syntax error while parsing object key - unexpected ','; expected string literal"},
+        {"unknown Windows version", "{\n  \"machine\": {\n    \"windows\": \"win99\"\n  }\n}\n", 3,
+         "field \"machine.windows\": unknown Windows version \"win99\" (known: win95, win98, win98se, winme, "
+         "nt4, win2k, winxp, win2003, vista)"},
+        {"no Windows version", "{\"machine\": {}}", 1,
+         "field \"machine\": \"windows\" is required (win95, win98, win98se, winme, nt4, win2k, winxp, "
+         "win2003, "
+         "vista)"},
+        {"missing medium folder",
+         "{\"machine\": {\"windows\": \"winxp\",\n \"drives\": [\n  {\"letter\": \"D\",\n   \"medium\": "
+         "\"no/such\"}]}}",
+         4,
+         "field \"machine.drives[0].medium\": no folder {folder}/no/such (a path relative to the scenario's "
+         "folder)"},
+        {"a text for a number", Scenario().replace(Scenario().find("2000"), 4, "\"two s\""), 5,
+         "field \"machine.mixers.new_after_reenumerate_ms\": expected a whole number, found a text"},
+        {"a number out of range", Scenario(",\n    \"component\": {\"channel_count\": 9}"), 6,
+         "field \"machine.component.channel_count\": 9 is outside 0 to 8"},
+        {"a misspelt field", Scenario(",\n    \"mixer\": {}"), 6, "field \"machine.mixer\": unknown field"},
+        {"an unknown button", Scenario().replace(Scenario().find("Install"), 7, "Instal"), 7,
+         "field \"script[0].click\": unknown value \"Instal\" (known: Install, Exit, Eject CD, OK, Cancel)"},
+        {"a step without a time",
+         Scenario("", ",\n  \"expect\": {},\n  \"x\": 1")
+             .replace(Scenario().find("\"at_ms\": 1000, "), 15, ""),
+         7, "field \"script[0]\": a step needs at_ms or when_shown (a window's title)"},
+        {"no program to start", Scenario().replace(Scenario().find(chip), chip.size(), "{folder}"), 1,
+         "field \"start.program\": D:\\SETUP.EXE is not on the machine (is the medium there?)"},
+        {"an expectation of the wrong kind", Scenario("", ",\n  \"expect\": {\"phases\": \"Finished\"}"), 8,
+         "field \"expect.phases\": expected a list of texts, found a text"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScenarioFolder folder;
+        std::string text = c.text;
+        for (size_t at; (at = text.find("{folder}")) != std::string::npos;) text.replace(at, 8, folder.path);
+        folder.Write("scenario.json", text);
+        std::string what = c.what;
+        for (size_t at; (at = what.find("{folder}")) != std::string::npos;) what.replace(at, 8, folder.path);
+        EXPECT_EQ(Refusal(folder), folder.file() + ":" + std::to_string(c.line) + ": " + what);
+    }
+}
+
+// A .reg file of the folder is part of the machine: a malformed one is refused with its own line.
+TEST(ScenarioRefusals, AMalformedRegistryFileStopsTheScenario) {
+    ScenarioFolder folder;
+    folder.Write("scenario.json", Scenario());
+    std::string reg =
+        folder.Write("base.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"A\"=dwrd:1\n");
+    std::string refusal = Refusal(folder);
+    EXPECT_EQ(refusal.rfind(reg + ":4: ", 0), 0u) << refusal;
+}
+
+TEST(ScenarioRefusals, NoFolderNoScenario) {
+    EXPECT_THROW(LoadScenario("/nonexistent/scenario"), sim::InputError);
+    ScenarioFolder folder;  // a folder without scenario.json
+    EXPECT_EQ(Refusal(folder), folder.file() + ": cannot be read");
+}
+
+// Every expectation that does not hold is named, with the first place where a list parts from the run.
+TEST(ScenarioExpectations, EachDifferenceIsReported) {
+    ScenarioFolder folder;
+    folder.Write("run.reg",
+                 "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n");
+    folder.Write(
+        "scenario.json",
+        Scenario("",
+                 ",\n"
+                 "  \"expect\": {\n"
+                 "    \"path\": \"codec\",\n"
+                 "    \"phases\": [\"boot 1\", \"install view\", \"Started\", \"Finished\"],\n"
+                 "    \"restarts\": 1,\n"
+                 "    \"run_entries\": {\"Korvane Mixer\": null},\n"
+                 "    \"registry\": [{\"key\": \"HKLM\\\\Software\\\\X\"}],\n"
+                 "    \"files\": [{\"path\": \"C:\\\\WINDOWS\\\\mixer.ini\", \"contains\": \"nothing like "
+                 "this\"},\n"
+                 "              {\"path\": \"C:\\\\WINDOWS\\\\INF\\\\oem0.inf\", \"present\": false}]\n"
+                 "  }"));
+    sim::scenario::Scenario s = LoadScenario(folder.path);
+    sim::scenario::Run run = sim::scenario::RunScenario(s);
+    std::vector<std::string> differences = sim::scenario::CheckExpectations(s, run);
+    const std::vector<std::string> expected = {
+        "path: expected \"codec\", found \"chip, OEM INF, new mixer\"",
+        "phases from entry 4: expected \"Finished\", found \"WaitingForDriver\"\n"
+        "      expected [\"boot 1\", \"install view\", \"Started\", \"Finished\"]\n"
+        "      found    [\"boot 1\", \"install view\", \"Started\", \"WaitingForDriver\", \"Finished\"]",
+        "restart requests: expected 1, found 0",
+        "Run entry \"Korvane Mixer\": expected no entry, found \"C:\\WINDOWS\\NewMixer.exe /startup\"",
+        "line 13: registry HKLM\\Software\\X: expected, missing",
+        "line 14: file C:\\WINDOWS\\mixer.ini: does not contain \"nothing like this\"",
+        "line 15: file C:\\WINDOWS\\INF\\oem0.inf: expected none, present",
+    };
+    EXPECT_EQ(differences, expected);
+}
+
+// What the user does lands on the windows it names: a step that waits for a window acts after it appears,
+// and the story ends when nothing is left to run.
+TEST(ScenarioScript, StepsActWhenTheirWindowAppears) {
+    ScenarioFolder folder;
+    folder.Write("scenario.json", Scenario().replace(Scenario().find("\"at_ms\": 1000"), 13,
+                                                     "\"when_shown\": \"Setup\", \"after_ms\": 700"));
+    sim::scenario::Scenario s = LoadScenario(folder.path);
+    sim::scenario::Run run = sim::scenario::RunScenario(s);
+    std::string transcript = sim::scenario::Transcript(*run.machine);
+    EXPECT_NE(
+        transcript.find("     0.700 s  -             script    line 7: the user clicks Install in window "
+                        "\"Setup\" (#32770)"),
+        std::string::npos)
+        << transcript;
+    EXPECT_EQ(run.outcome.progress.back(), "Done.");
+    EXPECT_EQ(run.outcome.processes.at(0).exit_status, 0u);
+    EXPECT_EQ(run.outcome.deadlock, "");
+}
+
+}  // namespace
