@@ -9,6 +9,7 @@
 #include "sim/errors.h"
 #include "sim/filesystem.h"
 #include "sim/registry.h"
+#include "sim/resources.h"
 #include "sim/scenario/run.h"
 
 namespace sim::scenario {
@@ -38,10 +39,13 @@ std::string Transcript(const Machine& machine) {
     char stamp[96];
     for (const TraceEvent& e : const_cast<Machine&>(machine).trace().events()) {
         std::string who = e.thread_id == 0 ? "-" : writers.count(e.thread_id) ? writers[e.thread_id] : "?";
-        std::snprintf(stamp, sizeof stamp, "%6llu.%03llu s  %-13s %-9s ",
+        std::string thread = e.thread_id == 0 ? "" : "t" + std::to_string(e.thread_id);
+        std::snprintf(stamp, sizeof stamp, "%6llu.%03llu s  %-13s %-5s %-9s ",
                       static_cast<unsigned long long>(e.time_ms / 1000),
-                      static_cast<unsigned long long>(e.time_ms % 1000), who.c_str(), e.category.c_str());
-        text += stamp + e.text + "\n";
+                      static_cast<unsigned long long>(e.time_ms % 1000), who.c_str(), thread.c_str(),
+                      e.category.c_str());
+        // Programs write in the machine's code page; the transcript is UTF-8 like the scenario files.
+        text += stamp + ToUtf8(FromAnsi(e.text, machine.code_page)) + "\n";
     }
     return text;
 }

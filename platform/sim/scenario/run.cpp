@@ -215,7 +215,9 @@ void ReadStory(Machine& machine, const Story& story, Outcome& o) {
         }
     }
     for (const auto& process : machine.processes())
-        for (const std::string& line : lists[process.get()]) o.progress.push_back(line);
+        for (const std::string& line : lists[process.get()])
+            o.progress.push_back(
+                ToUtf8(FromAnsi(line, machine.code_page)));  // as the scenario file spells it
 }
 
 // The way the installation went: the driver package staged, and what the device services did.

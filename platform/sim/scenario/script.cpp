@@ -2,6 +2,7 @@
 // window appears.
 #include "res/resource.h"
 #include "sim/api/user.h"
+#include "sim/resources.h"
 #include "sim/scenario/json_file.h"
 #include "sim/scenario/scenario.h"
 
@@ -104,6 +105,10 @@ void ReadScript(Scenario& s, Object& root) {
         ReadWhen(a, o);
         ReadDeed(a, o);
         a.window_title = o.String("window", "");
+        // Window titles are written in UTF-8 and compared with what programs wrote in the machine's code
+        // page.
+        a.when_title = ToAnsi(FromUtf8(a.when_title), s.code_page);
+        a.window_title = ToAnsi(FromUtf8(a.window_title), s.code_page);
         o.Done();
         s.script.push_back(a);
     }
