@@ -1,6 +1,7 @@
 // The machine a scenario describes, and the other programs whose windows it shows.
 #include "sim/errors.h"
 #include "sim/filesystem.h"
+#include "sim/programs.h"
 #include "sim/registry.h"
 #include "sim/scenario/run.h"
 #include "sim/windows.h"
@@ -112,6 +113,8 @@ std::unique_ptr<Machine> BuildMachine(const Scenario& s) {
     UI(*machine).desktop_height = s.desktop_height;
     InstallDeviceServices(*machine, s.devices);
     if (s.component) InstallAudioComponent(*machine, *s.component);
+    // The CD's Setup and the mixer, in whatever folder they are copied to, for the log-on after a restart.
+    InstallDriverCdPrograms(*machine);
     for (const DriveSpec& d : s.drives) ImportDrive(*machine, d);
     for (const std::string& reg : s.reg_files) machine->registry().ImportRegFile(reg, false);
     for (int answer : s.message_box_answers) UI(*machine).message_box_answers.push_back(answer);

@@ -3,16 +3,17 @@
 
 namespace sim::scenario {
 
-// The simulated machine does not end sessions yet: every story has one boot.
-bool RestartPending(Machine&) {
-    return false;
+bool RestartPending(Machine& machine) {
+    return machine.restart_pending();
 }
-void Restart(Machine&) {}
-int Boots(Machine&) {
-    return 1;
+void Restart(Machine& machine) {
+    machine.Restart();
 }
-int RestartRequests(Machine&) {
-    return 0;
+int Boots(Machine& machine) {
+    return machine.boots();
+}
+int RestartRequests(Machine& machine) {
+    return static_cast<int>(machine.restart_requests().size());
 }
 
 }  // namespace sim::scenario
