@@ -62,13 +62,14 @@ LRESULT Mouse(CWnd* self, WPARAM wparam, LPARAM lparam) {
     static const MessageMap* GetThisMessageMap(); \
     const MessageMap* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)          \
-    const MessageMap* theClass::GetMessageMap() const { \
-        return GetThisMessageMap();                     \
-    }                                                   \
-    const MessageMap* theClass::GetThisMessageMap() {   \
-        typedef theClass ThisClass;                     \
-        typedef baseClass TheBaseClass;                 \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)            \
+    const MessageMap* theClass::GetMessageMap() const {   \
+        return GetThisMessageMap();                       \
+    }                                                     \
+    const MessageMap* theClass::GetThisMessageMap() {     \
+        typedef theClass ThisClass;                       \
+        typedef baseClass TheBaseClass;                   \
+        (void)sizeof(ThisClass); /* a map may be empty */ \
         static const MessageEntry entries[] = {
 #define END_MESSAGE_MAP()                                                       \
     { 0, 0, 0, 0, nullptr }                                                     \

@@ -17,3 +17,10 @@ bool WindowsPath(char* out, const char* rest) {
     strcat(out, rest);
     return true;
 }
+
+bool FilePresent(const char* path) {
+    crt::FILE* file = crt::fopen(path, "rb");
+    if (!file) return false;
+    crt::fclose(file);
+    return true;
+}

@@ -4,6 +4,7 @@
 
 #include "app/about_dlg.h"
 #include "app/setup_app.h"
+#include "finish/speaker_config.h"
 #include "install/install_worker.h"
 #include "res/resource.h"
 #include "scan/device_search.h"
@@ -15,18 +16,6 @@ namespace {
 
 // The maker's own controller: without it the install view shows the alternative background.
 const char kOwnControllerId[] = "PCI\\VEN_5E1A&DEV_0111";
-
-// The speaker view's click areas for the hover cursor, bounds included.
-struct Area {
-    int left, right, top, bottom;
-    bool six_speaker;
-};
-const Area kSpeakerAreas[] = {
-    {153, 266, 67, 92, false},    // two channels
-    {150, 263, 100, 125, false},  // four channels
-    {145, 258, 130, 155, true},   // six speakers, only when offered
-    {503, 607, 375, 400, false},  // exit
-};
 
 const int kWindowWidth = 640;
 const int kWindowHeight = 480;
@@ -172,12 +161,7 @@ HCURSOR CSetupDlg::OnQueryDragIcon() {
 void CSetupDlg::OnMouseMove(UINT, POINT point) {
     HCURSOR target = NULL;
     if (SpeakerViewActive) {
-        for (const Area& area : kSpeakerAreas) {
-            if (area.six_speaker && SixSpeakerBlocked) continue;
-            if (point.x >= area.left && point.x <= area.right && point.y >= area.top &&
-                point.y <= area.bottom)
-                target = HandCursor;
-        }
+        if (InSpeakerClickArea(point, SixSpeakerBlocked)) target = HandCursor;
     } else if (WorkerThread != NULL && InstallPhase < kPhaseFinished) {
         target = BusyCursor;
     }
@@ -191,9 +175,5 @@ void CSetupDlg::OnMouseMove(UINT, POINT point) {
         ShowCursor(TRUE);
         SavedCursor = NULL;
     }
-    Default();
-}
-
-void CSetupDlg::OnLButtonDown(UINT, POINT) {
     Default();
 }

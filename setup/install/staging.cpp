@@ -42,14 +42,6 @@ bool FolderExists(const char* folder) {
     return SetCurrentDirectoryA(folder) != FALSE;
 }
 
-// A file is present when it opens for reading.
-bool FilePresent(const char* path) {
-    crt::FILE* file = crt::fopen(path, "rb");
-    if (!file) return false;
-    crt::fclose(file);
-    return true;
-}
-
 // Destination attributes reset first, so that an earlier read-only copy is overwritten.
 BOOL PlainCopy(const char* source, const char* destination) {
     SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);

@@ -37,6 +37,47 @@ struct SetupMachine {
         : machine(version) {
         sim::InstallDeviceServices(machine, std::move(devices));
         machine.files().AddDrive('D', DRIVE_CDROM, "KORVANE");
+        ui().WhenShown([this](sim::Window& window) {
+            if (IsRestartPrompt(window)) AnswerRestartPrompt(window.handle);
+        });
+    }
+
+    // How the user answers the restart prompt, a second after it appears. By default "restart later" and OK,
+    // so that Setup ends after an installation.
+    enum class RestartAnswer { kLater, kNow, kEscape, kNone };
+    RestartAnswer restart_answer = RestartAnswer::kLater;
+    int restart_prompts = 0;  // how often it appeared
+
+    // The restart prompt: a dialog with the two radio buttons 1000 and 1001 (the main window has no 1000).
+    static bool IsRestartPrompt(const sim::Window& window) {
+        bool now = false, later = false;
+        for (const sim::Window* child : window.children) {
+            now |= child->id == 1000;
+            later |= child->id == 1001 && child->class_name == "Button";
+        }
+        return window.class_name == "#32770" && now && later;
+    }
+
+    void AnswerRestartPrompt(HWND prompt) {
+        ++restart_prompts;
+        RestartAnswer answer = restart_answer;
+        machine.scheduler().At(machine.now_ms() + 1000, [this, prompt, answer] {
+            if (!ui().Find(prompt)) return;
+            switch (answer) {
+            case RestartAnswer::kLater:
+                sim::UserClickControl(machine, prompt, 1001);
+                sim::UserClickControl(machine, prompt, IDOK);
+                break;
+            case RestartAnswer::kNow:
+                sim::UserClickControl(machine, prompt, IDOK);
+                break;
+            case RestartAnswer::kEscape:
+                sim::UserPressKey(machine, prompt, VK_ESCAPE);
+                break;
+            case RestartAnswer::kNone:
+                break;
+            }
+        });
     }
 
     static sim::MachineDevice Controller(const std::string& hardware_id) {
