@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -183,6 +184,42 @@ TEST(ScenarioScript, StepsActWhenTheirWindowAppears) {
     EXPECT_EQ(run.outcome.progress.back(), "Done.");
     EXPECT_EQ(run.outcome.processes.at(0).exit_status, 0u);
     EXPECT_EQ(run.outcome.deadlock, "");
+}
+
+}  // namespace
+
+namespace {
+
+// After a restart Windows logs on and starts the Run entries the installation wrote: Setup's speaker start
+// from the staging folder and the new mixer. A limit of no restarts ends the story at the first.
+TEST(ScenarioRestarts, TheNextBootRunsTheRunEntriesUpToTheLimit) {
+    for (int limit : {3, 0}) {
+        SCOPED_TRACE(limit);
+        ScenarioFolder folder;
+        folder.Write("run.reg",
+                     "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n");
+        folder.Write("scenario.json",
+                     Scenario("", ",\n  \"limits\": {\"restarts\": " + std::to_string(limit) + "}")
+                         .replace(Scenario().find("}]\n}"), 2,
+                                  "},\n             {\"at_ms\": 30000, \"restart_windows\": true}]"));
+        sim::scenario::Scenario s = LoadScenario(folder.path);
+        sim::scenario::Run run = sim::scenario::RunScenario(s);
+        const sim::scenario::Outcome& o = run.outcome;
+        EXPECT_EQ(o.restart_limit_reached, limit == 0);
+        std::vector<std::string> second_boot;
+        for (const sim::scenario::ProcessRecord& p : o.processes)
+            if (p.boot == 2) second_boot.push_back(p.command_line);
+        if (limit == 0) {
+            EXPECT_EQ(o.boots, 1);
+            EXPECT_EQ(second_boot, std::vector<std::string>{});
+            continue;
+        }
+        EXPECT_EQ(o.boots, 2);
+        EXPECT_NE(std::find(o.phases.begin(), o.phases.end(), "boot 2"), o.phases.end());
+        EXPECT_EQ(second_boot.at(0), "C:\\PROGRA~1\\KORVANE\\WIN_ME\\Setup.exe /SPEAKER");
+        EXPECT_EQ(second_boot.at(1), "C:\\WINDOWS\\NewMixer.exe /startup");
+        EXPECT_EQ(o.restart_requests, 0);  // the user restarted; no program asked
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The story of a scenario: the user starts the program, the script acts, Windows restarts when asked and
 // logs on again, until nothing is left to run or the restart limit is reached; then what came of it.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <set>
@@ -95,6 +96,8 @@ struct Story {
                 return ChooseSpeakers(handle, a);
             case Action::Kind::RestartAnswer:
                 return AnswerRestart(handle, a);
+            case Action::Kind::RestartWindows:
+                return;  // the story loop carries it out
         }
     }
 
@@ -116,9 +119,16 @@ struct Story {
         });
     }
 
+    // The step of this boot in which the user restarts Windows, if any.
+    const Action* UserRestart() const {
+        for (const Action& a : scenario.script)
+            if (a.boot == boot && a.kind == Action::Kind::RestartWindows) return &a;
+        return nullptr;
+    }
+
     void ScheduleTimedSteps(uint64_t boot_start_ms) {
         for (const Action& a : scenario.script)
-            if (a.boot == boot && a.at_ms)
+            if (a.boot == boot && a.at_ms && a.kind != Action::Kind::RestartWindows)
                 machine.scheduler().At(boot_start_ms + *a.at_ms, [this, &a] { Perform(a, nullptr); });
     }
 
@@ -290,16 +300,27 @@ Run RunScenario(const Scenario& s) {
     machine.scheduler().At(s.start_ms, [&machine, &s] { StartSetup(machine, s); });
     Outcome& o = run.outcome;
     for (;;) {
-        RunResult result = machine.Run(machine.now_ms() + s.boot_limit_ms);
+        uint64_t boot_start_ms = machine.now_ms();
+        uint64_t until_ms = boot_start_ms + s.boot_limit_ms;
+        const Action* user_restart = story.UserRestart();
+        if (user_restart) {
+            // An action at the time moves the machine there even when every program waits for input.
+            until_ms = std::min(until_ms, boot_start_ms + *user_restart->at_ms);
+            machine.scheduler().At(until_ms, [] {});
+        }
+        RunResult result = machine.Run(until_ms);
         if (result.deadlocked()) {
             o.deadlock = result.deadlock;
             break;
         }
-        if (!RestartPending(machine)) break;
+        if (!RestartPending(machine) && !user_restart) break;
         if (Boots(machine) > s.restart_limit) {
             o.restart_limit_reached = true;
             break;
         }
+        if (user_restart && !RestartPending(machine))
+            machine.Log("script",
+                        "line " + std::to_string(user_restart->line) + ": the user restarts Windows");
         story.boot = 0;
         Restart(machine);
         story.boot = Boots(machine);

@@ -37,7 +37,7 @@ struct WindowSpec {
 
 // One thing the user does.
 struct Action {
-    enum class Kind { ClickControl, ClickPoint, Speakers, RestartAnswer, Key };
+    enum class Kind { ClickControl, ClickPoint, Speakers, RestartAnswer, Key, RestartWindows };
     Kind kind = Kind::ClickControl;
     int boot = 1;
     std::optional<uint64_t> at_ms;  // after the boot began; or when a window appears:

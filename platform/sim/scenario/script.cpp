@@ -37,7 +37,7 @@ int Lookup(Object& o, const std::string& key, const Named (&table)[N]) {
 
 // The one field that says what the user does; exactly one of them.
 void ReadDeed(Action& a, Object& o) {
-    const char* deeds[] = {"click", "control", "click_at", "speakers", "restart", "press"};
+    const char* deeds[] = {"click", "control", "click_at", "speakers", "restart", "press", "restart_windows"};
     int given = 0;
     for (const char* d : deeds) given += o.Has(d);
     if (given != 1)
@@ -70,6 +70,12 @@ void ReadDeed(Action& a, Object& o) {
         a.restart = *o.Bool("restart");
         a.text =
             a.restart ? "chooses to restart now and clicks OK" : "chooses to restart later and clicks OK";
+    } else if (o.Has("restart_windows")) {
+        // The user restarts Windows from its own menu: every program ends, whatever it is doing.
+        if (!*o.Bool("restart_windows")) o.Fail("restart_windows", "only true: the user restarts Windows");
+        if (!a.at_ms) o.Fail("restart_windows", "the user restarts Windows at a time (at_ms)");
+        a.kind = Action::Kind::RestartWindows;
+        a.text = "restarts Windows";
     } else {
         a.kind = Action::Kind::Key;
         a.virtual_key = static_cast<unsigned>(Lookup(o, "press", kKeys));
