@@ -49,7 +49,8 @@ std::string Scenario(const std::string& machine_extra = "", const std::string& r
            machine_extra +
            "\n"
            "  },\n"
-           "  \"script\": [{\"at_ms\": 1000, \"click\": \"Install\"}]" +
+           "  \"script\": [{\"at_ms\": 1000, \"click\": \"Install\"}, "
+           "{\"when_shown\": \"Restarting Windows\", \"restart\": false}]" +
            rest +
            "\n"
            "}\n";
@@ -159,7 +160,8 @@ TEST(ScenarioExpectations, EachDifferenceIsReported) {
         "path: expected \"codec\", found \"chip, OEM INF, new mixer\"",
         "phases from entry 4: expected \"Finished\", found \"WaitingForDriver\"\n"
         "      expected [\"boot 1\", \"install view\", \"Started\", \"Finished\"]\n"
-        "      found    [\"boot 1\", \"install view\", \"Started\", \"WaitingForDriver\", \"Finished\"]",
+        "      found    [\"boot 1\", \"install view\", \"Started\", \"WaitingForDriver\", \"Finished\", "
+        "\"restart prompt\"]",
         "restart requests: expected 1, found 0",
         "Run entry \"Korvane Mixer\": expected no entry, found \"C:\\WINDOWS\\NewMixer.exe /startup\"",
         "line 13: registry HKLM\\Software\\X: expected, missing",

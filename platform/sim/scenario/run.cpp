@@ -135,10 +135,12 @@ struct Story {
     // Called on the thread that shows the window: the user acts later, from outside.
     void Shown(Window& w) {
         if (over || w.is_child()) return;
-        NotePhase(w);
+        std::string phase = PhaseOf(w);
+        if (!phase.empty()) Mark(phase);
         for (size_t i = 0; i < scenario.script.size(); ++i) {
             const Action& a = scenario.script[i];
             if (done[i] || a.at_ms || a.boot != boot) continue;
+            if (!a.when_phase.empty() && a.when_phase != phase) continue;
             if (!a.when_title.empty() && a.when_title != w.text) continue;
             if (!a.when_class.empty() && a.when_class != w.class_name) continue;
             done[i] = true;
@@ -147,14 +149,15 @@ struct Story {
         }
     }
 
-    void NotePhase(Window& w) {
+    // The phase of the story a window of Setup tells when it first appears, or "".
+    std::string PhaseOf(Window& w) {
         Process* process = w.thread ? w.thread->process : nullptr;
-        if (!process || !IsSetup(*process)) return;
-        if (IsRestartPrompt(w)) return Mark("restart prompt");
-        if (!IsSetupMainWindow(w) || !seen_main_windows.insert(w.handle).second) return;
+        if (!process || !IsSetup(*process)) return "";
+        if (IsRestartPrompt(w)) return "restart prompt";
+        if (!IsSetupMainWindow(w) || !seen_main_windows.insert(w.handle).second) return "";
         bool speaker = process->command_line.find("/SPEAKER") != std::string::npos ||
                        process->command_line.find("/speaker") != std::string::npos;
-        Mark(speaker ? "speaker view" : "install view");
+        return speaker ? "speaker view" : "install view";
     }
 };
 
@@ -330,7 +333,9 @@ Run RunScenario(const Scenario& s) {
     story.over = true;
     o.restart_requests = RestartRequests(machine);
     o.boots = Boots(machine);
-    o.virtual_ms = machine.now_ms();
+    // The story's time is that of the last thing that happened, not of the user's idle wait after it.
+    const auto& events = machine.trace().events();
+    o.virtual_ms = events.empty() ? 0 : events.back().time_ms;
     ReadRunEntries(machine, o);
     ReadStory(machine, story, o);
     ReadProcesses(machine, o);

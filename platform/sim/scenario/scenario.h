@@ -43,6 +43,7 @@ struct Action {
     std::optional<uint64_t> at_ms;  // after the boot began; or when a window appears:
     std::string when_title;         // the title of a top-level window being shown
     std::string when_class;         // and its class, when given
+    std::string when_phase;         // or when the restart prompt or the speaker view appears
     uint64_t after_ms = 500;        // how long after it appeared the user acts
     std::string window_title;       // the window acted on; empty: the one that appeared, else Setup's
     int control_id = 0;             // ClickControl

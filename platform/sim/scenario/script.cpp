@@ -87,9 +87,13 @@ void ReadWhen(Action& a, Object& o) {
     if (auto at = o.Int("at_ms", 0, 86400000)) a.at_ms = static_cast<uint64_t>(*at);
     a.when_title = o.String("when_shown", "");
     a.when_class = o.String("when_class", "");
-    if (a.at_ms && (o.Has("when_shown") || o.Has("when_class")))
-        o.FailHere("a step happens at_ms or when a window is shown, not both");
-    if (!a.at_ms && !o.Has("when_shown") && !o.Has("when_class"))
+    bool when_shown = o.Has("when_shown") || o.Has("when_class");
+    if (a.at_ms && when_shown) o.FailHere("a step happens at_ms or when a window is shown, not both");
+    // The answer to the restart prompt and the choice of speakers wait for their window by default, in any
+    // language.
+    if (!a.at_ms && !when_shown)
+        a.when_phase = o.Has("restart") ? "restart prompt" : o.Has("speakers") ? "speaker view" : "";
+    if (!a.at_ms && !when_shown && a.when_phase.empty())
         o.FailHere("a step needs at_ms or when_shown (a window's title)");
     a.after_ms = static_cast<uint64_t>(o.Int("after_ms", 0, 86400000, 500));
     if (a.at_ms && o.Has("after_ms")) o.Fail("after_ms", "only with when_shown");
