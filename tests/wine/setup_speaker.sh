@@ -21,7 +21,7 @@ build=${1:-$root/build/win32}
 name=setup-speaker
 source "$root/tests/wine/lib/setup_wine.bash"
 
-checks_total=26  # reported as skipped when Wine cannot start
+checks_total=29  # reported as skipped when Wine cannot start
 component_key='HKLM\Software\KorvaneTest\Component'
 class_key='HKCR\CLSID\{5B0E2A47-3D19-4C6E-9A82-1F4D6E0B7C35}'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -39,6 +39,7 @@ ok_button=1
 client() { w "$build_bin/component_client.exe" "$@" 2>/dev/null | tr -d '\r'; }
 set_property() { reg_add "$component_key" /v "$1" /t REG_BINARY /d "$2"; }  # set_property NUMBER HEX
 property() { reg_value "$component_key" "$1"; }  # the stored bytes in hex, as reg prints them
+property_log() { reg_value "$component_key" Log; }  # the calls the component received, in order
 
 register_component() {
     local dll
@@ -149,6 +150,9 @@ check_restart_prompt() {
     out=$(property 4)
     [[ $out == 010001030405060708090A0B ]]
     check $((!$?)) "restart prompt: the jack settings of \"6ch Setting\" reached the component before it (4 = $out)"
+    out=$(property_log)
+    [[ $out == "get 6 8 -> 1;get 7 4 -> 1;get 4 12 -> 1;set 4 12;" ]]
+    check $((!$?)) "restart prompt: the component's calls were hardware info, channels, jack record, its write ($out)"
     driver click "$prompt_title" "$later_radio" >/dev/null && driver click "$prompt_title" $ok_button >/dev/null
     driver gone "$prompt_title" 10000 >/dev/null
     check $((!$?)) "restart prompt: \"No\" and OK close it"
@@ -226,6 +230,10 @@ check_speaker_view() {  # check_speaker_view LOCALE SUFFIX MODE X Y HEX: from sp
     out=$(run_command)
     [[ -z $out ]]
     check $((!$?)) "$what: the Run value \"$run_value\" is gone${out:+ (still: $out)}"
+    # No mixerdef.ini: the pass skips the jack settings.
+    out=$(property_log)
+    [[ $out == "get 3 4 -> 1;get 6 8 -> 1;get 7 4 -> 1;set 3 4;" ]]
+    check $((!$?)) "$what: the component's calls were speaker mode, hardware info, channels, the mode's write ($out)"
 }
 
 main() {
