@@ -151,6 +151,7 @@ void ReadExpectations(Scenario& s, Object& root) {
     e.progress = Texts(*o, "progress");
     if (auto n = o->Int("restarts", 0, 100)) e.restarts = static_cast<int>(*n);
     if (auto n = o->Int("boots", 1, 100)) e.boots = static_cast<int>(*n);
+    if (auto n = o->Int("speaker_mode", 0, 0xFFFFFFFFll)) e.speaker_mode = static_cast<uint32_t>(*n);
     if (const nlohmann::json* statuses = o->Raw("exit_statuses")) {
         e.exit_statuses.emplace();
         if (!statuses->is_array()) o->Fail("exit_statuses", "expected a list of exit statuses");
@@ -181,12 +182,14 @@ std::vector<std::string> CheckExpectations(const Scenario& scenario, const Run& 
                       std::to_string(o.restart_requests));
     if (e.boots && *e.boots != o.boots)
         out.push_back("boots: expected " + std::to_string(*e.boots) + ", found " + std::to_string(o.boots));
+    if (e.speaker_mode && e.speaker_mode != o.speaker_mode)
+        out.push_back("speaker mode: expected " + std::to_string(*e.speaker_mode) + ", found " +
+                      (o.speaker_mode ? std::to_string(*o.speaker_mode) : std::string("no component")));
     if (e.exit_statuses) {
         std::vector<std::string> expected, actual;
         for (int64_t status : *e.exit_statuses) expected.push_back(std::to_string(status));
         for (const ProcessRecord& p : o.processes)
-            if (p.program == "Setup.exe" || p.program == "SETUP.EXE")
-                actual.push_back(p.exit_status ? std::to_string(*p.exit_status) : "running");
+            if (p.setup) actual.push_back(p.exit_status ? std::to_string(*p.exit_status) : "running");
         if (expected != actual) out.push_back("Setup's exit statuses " + ListDifference(expected, actual));
     }
     if (e.deadlock != !o.deadlock.empty())

@@ -154,6 +154,17 @@ void ReadComponent(Scenario& s, Object& m) {
     options.creatable_from_attempt = static_cast<int>(c->Int("creatable_from_attempt", 1, 1000, 1));
     options.speaker_mode = static_cast<DWORD>(c->Int("speaker_mode", 0, 0xFFFFFFFFll, 2));
     options.channel_count = static_cast<DWORD>(c->Int("channel_count", 0, 8, 2));
+    if (const nlohmann::json* info = c->Raw("hardware_info")) {
+        // Two 32-bit words, kept little-endian as the driver hands them out.
+        if (!info->is_array() || info->size() != 2 || !(*info)[0].is_number_unsigned() ||
+            !(*info)[1].is_number_unsigned() || (*info)[0].get<uint64_t>() > 0xFFFFFFFFull ||
+            (*info)[1].get<uint64_t>() > 0xFFFFFFFFull)
+            c->Fail("hardware_info", "expected two 32-bit words [first, second]");
+        for (int word = 0; word < 2; ++word)
+            for (int byte = 0; byte < 4; ++byte)
+                options.hardware_info[word * 4 + byte] =
+                    static_cast<BYTE>((*info)[word].get<uint64_t>() >> (8 * byte));
+    }
     c->Done();
     s.component = options;
 }

@@ -74,6 +74,7 @@ std::string SummaryJson(const Scenario& s, const Run& run) {
     j["boots"] = o.boots;
     j["restart_limit_reached"] = o.restart_limit_reached;
     j["run_entries"] = o.run_entries;
+    j["speaker_mode"] = o.speaker_mode ? nlohmann::ordered_json(*o.speaker_mode) : nlohmann::ordered_json();
     j["deadlock"] = o.deadlock.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(o.deadlock);
     j["virtual_ms"] = o.virtual_ms;
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "res/resource.h"
+#include "sim/audio_component.h"
 #include "sim/devices.h"
 #include "sim/filesystem.h"
 #include "sim/registry.h"
@@ -273,6 +274,7 @@ void ReadProcesses(Machine& machine, Outcome& o) {
         ProcessRecord r;
         r.boot = boot;
         r.program = process->name();
+        r.setup = IsSetup(*process);
         r.command_line = process->command_line;
         r.exit_status = process->exit_code;
         r.crash = process->crash;
@@ -340,6 +342,7 @@ Run RunScenario(const Scenario& s) {
     ReadStory(machine, story, o);
     ReadProcesses(machine, o);
     o.path = PathTaken(machine, o);
+    if (s.component) o.speaker_mode = AudioComponent(machine).speaker_mode;
     o.real_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - real_start).count();
     return run;
 }

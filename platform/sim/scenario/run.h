@@ -16,6 +16,7 @@ namespace sim::scenario {
 struct ProcessRecord {
     int boot = 1;
     std::string program;  // the file name: "Setup.exe"
+    bool setup = false;   // runs Setup's image
     std::string command_line;
     std::optional<uint32_t> exit_status;  // none: still running when the story ended
     std::string crash;
@@ -30,6 +31,7 @@ struct Outcome {
     int boots = 1;
     bool restart_limit_reached = false;
     std::map<std::string, std::string> run_entries;  // the HKLM Run values at the end
+    std::optional<uint32_t> speaker_mode;            // what the driver's component holds at the end, if any
     std::string deadlock;                            // the report, when the story ended in one
     uint64_t virtual_ms = 0;
     double real_s = 0;

@@ -77,6 +77,7 @@ struct Expectations {
     std::optional<std::vector<std::string>> progress;
     std::optional<int> restarts;  // restart requests
     std::optional<int> boots;
+    std::optional<uint32_t> speaker_mode;               // the driver component's at the end
     std::optional<std::vector<int64_t>> exit_statuses;  // of Setup's processes, in order
     bool deadlock = false;
     std::map<std::string, std::optional<std::string>> run_entries;  // by name; none: absent
