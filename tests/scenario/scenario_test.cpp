@@ -103,6 +103,12 @@ TEST(ScenarioRefusals, EachNamesTheFileTheLineAndTheField) {
          7, "field \"script[0]\": a step needs at_ms or when_shown (a window's title)"},
         {"no program to start", Scenario().replace(Scenario().find(chip), chip.size(), "{folder}"), 1,
          "field \"start.program\": D:\\SETUP.EXE is not on the machine (is the medium there?)"},
+        {"a file with a relative path",
+         Scenario(",\n    \"files\": [{\"path\": \"C:x.ini\", \"text\": \"\"}]"), 6,
+         "field \"machine.files\": \"C:x.ini\" is not an absolute Windows path"},
+        {"a file with two contents",
+         Scenario(",\n    \"files\": [{\"path\": \"C:\\\\x.ini\", \"text\": \"\", \"host_file\": \"x\"}]"), 6,
+         "field \"machine.files[0]\": a file has either \"text\" or a \"host_file\""},
         {"an expectation of the wrong kind", Scenario("", ",\n  \"expect\": {\"phases\": \"Finished\"}"), 8,
          "field \"expect.phases\": expected a list of texts, found a text"},
     };

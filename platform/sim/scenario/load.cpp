@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <dirent.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "res/resource.h"
 #include "sim/errors.h"
 #include "sim/scenario/json_file.h"
@@ -195,6 +198,31 @@ void ReadWindows(Scenario& s, Object& m) {
     }
 }
 
+void ReadFiles(Scenario& s, Object& m) {
+    for (Object& f : m.Children("files")) {
+        FileSpec file;
+        file.line = f.line();
+        std::optional<std::string> path = f.String("path");
+        if (!path) f.FailHere("a file needs its \"path\" (a Windows path: \"C:\\WINDOWS\\QVISETUP.INI\")");
+        file.path = *path;
+        std::optional<std::string> text = f.String("text");
+        std::optional<std::string> host_file = f.String("host_file");
+        if (text.has_value() == host_file.has_value())
+            f.FailHere("a file has either \"text\" or a \"host_file\"");
+        if (text) {
+            file.data = *text;
+        } else {
+            std::ifstream in(HostPath(s, *host_file), std::ios::binary);
+            if (!in) f.Fail("host_file", "cannot read " + HostPath(s, *host_file));
+            std::ostringstream data;
+            data << in.rdbuf();
+            file.data = data.str();
+        }
+        f.Done();
+        s.files.push_back(file);
+    }
+}
+
 void ReadMachine(Scenario& s, Object& root) {
     std::optional<Object> m = root.Child("machine");
     if (!m) root.FailHere("\"machine\" is required");
@@ -204,6 +232,7 @@ void ReadMachine(Scenario& s, Object& root) {
     ReadDevices(s, *m);
     ReadComponent(s, *m);
     ReadWindows(s, *m);
+    ReadFiles(s, *m);
     m->Done();
 }
 

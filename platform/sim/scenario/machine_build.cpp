@@ -116,6 +116,13 @@ std::unique_ptr<Machine> BuildMachine(const Scenario& s) {
     // The CD's Setup and the mixer, in whatever folder they are copied to, for the log-on after a restart.
     InstallDriverCdPrograms(*machine);
     for (const DriveSpec& d : s.drives) ImportDrive(*machine, d);
+    for (const FileSpec& file : s.files) {
+        try {
+            machine->files().WriteFile(file.path, file.data);
+        } catch (const InputError& e) {
+            throw InputErrorAt(s.file, file.line, "field \"machine.files\": " + std::string(e.what()));
+        }
+    }
     for (const std::string& reg : s.reg_files) machine->registry().ImportRegFile(reg, false);
     for (int answer : s.message_box_answers) UI(*machine).message_box_answers.push_back(answer);
     if (!machine->files().Exists(s.program))

@@ -24,6 +24,13 @@ struct DriveSpec {
     bool write_protected = false;
 };
 
+// A file on the machine before the story starts.
+struct FileSpec {
+    std::string path;  // a Windows path
+    std::string data;
+    int line = 0;
+};
+
 // Another program's window on the desktop.
 struct WindowSpec {
     std::string class_name;
@@ -98,6 +105,7 @@ struct Scenario {
     DeviceOptions devices;
     std::optional<AudioComponentOptions> component;  // none: no driver component on the machine
     std::vector<std::string> reg_files;              // host paths, in import order
+    std::vector<FileSpec> files;
     std::vector<WindowSpec> windows;
     std::string program = "D:\\SETUP.EXE";  // what the user starts on the first boot
     int program_line = 1;
