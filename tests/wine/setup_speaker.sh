@@ -3,7 +3,8 @@
 #   1. the stand-in itself: created through each of its four interfaces, every property written and read back
 #      through the registry values a check sets and reads;
 #   2. the restart prompt after an installation: the jack settings reach the component first, "No" and OK
-#      close the prompt and end Setup without a restart (and, as the last check, "Yes" and OK restart);
+#      close the prompt and end Setup without a restart (and, as the last check, in Japanese, "Yes" and OK
+#      restart);
 #   3. the speaker view of "Setup.exe /SPEAKER" after the restart, in English and in Japanese: a speaker choice
 #      and OK reach the component, the Run value of the speaker pass is gone and the program has ended.
 # One line per check, then "N passed, N failed[, N skipped]"; exit status 1 on any failure, 77 when this
@@ -12,8 +13,9 @@
 #   bash tests/wine/setup_speaker.sh [BUILD_DIR]     (default build/win32)
 #
 # The stand-in keeps its properties under HKLM\Software\KorvaneTest\Component, one REG_BINARY value per
-# property number. Screenshots: build/artifacts/restart-prompt-en.png, speaker-view-en.png,
-# speaker-view-ja.png and, after the choice, speaker-view-en-chosen.png and speaker-view-ja-chosen.png.
+# property number. Screenshots: build/artifacts/restart-prompt-en.png, restart-prompt-ja.png,
+# speaker-view-en.png, speaker-view-ja.png and, after the choice, speaker-view-en-chosen.png and
+# speaker-view-ja-chosen.png.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -163,28 +165,42 @@ check_restart_prompt() {
     check $((!$?)) "restart prompt: no restart was asked for (Notepad is still open)"
 }
 
-# 4. The same end with the choice left at "Yes": OK asks Windows to restart. Under Wine ExitWindowsEx ends the
-# prefix's other windowed programs (Notepad here) and leaves the host alone. Run last, as it ends everything.
+# The restart prompt's caption in one language block of setup.rc (UTF-8, as the script has it).
+prompt_caption() {  # prompt_caption LANG_XXX
+    awk -v lang="$1" '$1 == "LANGUAGE" { current = $2; sub(",", "", current) }
+        current == lang && $1 == "IDD_RESTART" { in_prompt = 1 }
+        in_prompt && $1 == "CAPTION" { text = $0; sub(/^[^"]*"/, "", text); sub(/"[ \t]*$/, "", text); print text; exit }
+        ' "$root/setup/res/setup.rc"
+}
+
+# 4. The same end in Japanese, with the choice left at "Yes": OK asks Windows to restart. Under Wine
+# ExitWindowsEx ends the prefix's other windowed programs (Notepad here) and leaves the host alone. Run last,
+# as it ends everything. The driver program runs in Setup's locale, so that the title it is given as UTF-8
+# reaches Windows as the same text.
 check_restart_now() {
+    local locale=ja_JP.UTF-8 title
+    title=$(prompt_caption LANG_JAPANESE)
     start_program C.UTF-8 "$WINEPREFIX/drive_c/windows" notepad.exe
     driver find "$notepad_title" 20000 >/dev/null || check 0 "restart now: Notepad did not open"
-    start_program C.UTF-8 "$work/medium" Setup.exe
+    start_program $locale "$work/medium" Setup.exe
     local setup=$started
     if ! driver find Setup 30000 >/dev/null; then
         check 0 "restart now: Setup's window did not open"
         return
     fi
     driver click Setup "$install_button" >/dev/null && driver click Setup "$exit_button" >/dev/null
-    if ! driver find "$prompt_title" 30000 >/dev/null; then
-        check 0 "restart now: no window titled \"$prompt_title\" after Install and Exit"
+    if ! LANG=$locale LC_ALL=$locale driver find "$title" 30000 >/dev/null; then
+        check 0 "restart now: no window titled \"$title\" after Install and Exit in Japanese"
         return
     fi
-    driver click "$prompt_title" $ok_button >/dev/null
+    sleep 0.5
+    LANG=$locale LC_ALL=$locale window_shot "$title" restart-prompt-ja
+    LANG=$locale LC_ALL=$locale driver click "$title" $ok_button >/dev/null
     ended_within "$setup" 15 || exit_status=running
     driver gone "$notepad_title" 10000 >/dev/null
     local notepad_gone=$((!$?))
     [[ $notepad_gone == 1 && $exit_status == 0 ]]
-    check $((!$?)) "restart now: OK with \"Yes\" ends Setup (status $exit_status) and the restart ends Notepad ($(
+    check $((!$?)) "restart now: \"$title\", OK with \"Yes\" ends Setup (status $exit_status) and the restart ends Notepad ($(
         ((notepad_gone)) && echo gone || echo "still open"))"
 }
 
