@@ -7,10 +7,15 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "sim/errors.h"
+#include "sim/machine.h"
+#include "sim/registry.h"
 #include "sim/scenario/run.h"
 
 namespace {
@@ -228,6 +233,47 @@ TEST(ScenarioRestarts, TheNextBootRunsTheRunEntriesUpToTheLimit) {
         EXPECT_EQ(second_boot.at(1), "C:\\WINDOWS\\NewMixer.exe /startup");
         EXPECT_EQ(o.restart_requests, 0);  // the user restarted; no program asked
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// What --out leaves: a registry that a machine reads back, the drives as folders and a summary.
+TEST(ScenarioOutput, TheFilesAPersonAndAMachineReadBack) {
+    ScenarioFolder folder;
+    folder.Write("run.reg",
+                 "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n");
+    folder.Write("scenario.json", Scenario());
+    sim::scenario::Scenario s = LoadScenario(folder.path);
+    sim::scenario::Run run = sim::scenario::RunScenario(s);
+    std::string out = folder.path + "/out";
+    sim::scenario::WriteOutput(s, run, out);
+
+    sim::Machine machine("win98se");
+    machine.registry().ImportRegFile(out + "/registry.reg");
+    auto mixer = machine.registry().GetValue(
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Korvane Mixer");
+    ASSERT_TRUE(mixer.has_value());
+    EXPECT_EQ(mixer->text(), "C:\\WINDOWS\\NewMixer.exe /startup");
+    EXPECT_EQ(ReadHostFile(out + "/drives/C/WINDOWS/NewMixer.exe"),
+              ReadHostFile(MediaFolder("chip") + "/Win_98SE/drv/Mixer.dat"));
+    EXPECT_NE(ReadHostFile(out + "/transcript.txt").find("list      line 7 \"Done.\""), std::string::npos);
+
+    nlohmann::json summary = nlohmann::json::parse(ReadHostFile(out + "/summary.json"));
+    EXPECT_EQ(summary["path"], "chip, OEM INF, new mixer");
+    EXPECT_EQ(summary["phases"].back(), "restart prompt");
+    EXPECT_EQ(summary["progress"].back(), "Done.");
+    EXPECT_EQ(summary["processes"][0]["command_line"], "\"D:\\SETUP.EXE\"");
+    EXPECT_EQ(summary["processes"][0]["exit_status"], 0);
+    EXPECT_EQ(summary["restart_requests"], 0);
+    EXPECT_EQ(summary["run_entries"]["Korvane Mixer"], "C:\\WINDOWS\\NewMixer.exe /startup");
+    EXPECT_TRUE(summary["deadlock"].is_null());
 }
 
 }  // namespace

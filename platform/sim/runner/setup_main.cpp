@@ -147,7 +147,7 @@ int RunAll(const Options& o) {
         std::fprintf(stderr, "Setup: no scenario (scenario.json) below %s\n", o.all.c_str());
         return 2;
     }
-    std::printf("%-28s %-8s %-42s %-7s %9s %7s  %s\n", "scenario", "windows", "path", "result", "virtual",
+    std::printf("%-28s %-8s %-52s %-7s %9s %7s  %s\n", "scenario", "windows", "path", "result", "virtual",
                 "real", "phases");
     int failed = 0;
     for (const std::string& folder : folders) {
@@ -164,14 +164,14 @@ int RunAll(const Options& o) {
             std::vector<std::string> differences = sim::scenario::CheckExpectations(s, run);
             const sim::scenario::Outcome& r = run.outcome;
             const char* result = differences.empty() ? (s.expect.any ? "pass" : "ran") : "FAIL";
-            std::printf("%-28s %-8s %-42s %-7s %8.1fs %6.2fs  %s\n", name.c_str(), s.version.name.c_str(),
+            std::printf("%-28s %-8s %-52s %-7s %8.1fs %6.2fs  %s\n", name.c_str(), s.version.name.c_str(),
                         r.path.c_str(), result, static_cast<double>(r.virtual_ms) / 1000.0, r.real_s,
                         ShortPhases(r.phases).c_str());
             std::fflush(stdout);
             PrintDifferences(name, differences);
             failed += !differences.empty();
         } catch (const sim::InputError& e) {
-            std::printf("%-28s %-8s %-42s %-7s\n", name.c_str(), "-", "-", "REFUSED");
+            std::printf("%-28s %-8s %-52s %-7s\n", name.c_str(), "-", "-", "REFUSED");
             std::fprintf(stderr, "%s: scenario refused: %s\n", name.c_str(), e.what());
             ++failed;
         }
