@@ -57,19 +57,33 @@ bool RunningOnWine() {
 }
 
 // Wine 8 exports SetupQuerySourceListA and SetupFreeSourceListA as stubs that raise an exception (0x80000100)
-// and so end the process when called. Its generated stubs have one shape: nine NOPs, "sub esp, 12", then
-// "mov dword [esp+4], <address of the function's own name>" before the call that raises. Such a function is
-// recognised before it is called and treated as missing, which counts as a failed call. Outside Wine the code
-// is never read.
+// and so end the process when called. Its generated stubs have one shape per processor, each naming the
+// function before the call that raises:
+//   i386:   nine NOPs, "sub esp, 12", "mov dword [esp+4], <address of the name>";
+//   x86-64: "sub rsp, 40", "lea rcx, [rip+<library name>]", "lea rdx, [rip+<function name>]".
+// Such a function is recognised before it is called and treated as missing, which counts as a failed call.
+// Outside Wine the code is never read.
+const char* StubName(const unsigned char* code) {
+    static const unsigned char kI386[] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90,
+                                          0x90, 0x83, 0xEC, 0x0C, 0xC7, 0x44, 0x24, 0x04};
+    static const unsigned char kX64[] = {0x48, 0x83, 0xEC, 0x28, 0x48, 0x8D, 0x0D};
+    static const unsigned char kX64Name[] = {0x48, 0x8D, 0x15};
+    if (memcmp(code, kI386, sizeof kI386) == 0) {
+        DWORD address = 0;
+        memcpy(&address, code + sizeof kI386, sizeof address);
+        return reinterpret_cast<const char*>(static_cast<ULONG_PTR>(address));
+    }
+    if (memcmp(code, kX64, sizeof kX64) == 0 && memcmp(code + 11, kX64Name, sizeof kX64Name) == 0) {
+        LONG offset = 0;  // from the end of the second lea, 18 bytes into the stub
+        memcpy(&offset, code + 14, sizeof offset);
+        return reinterpret_cast<const char*>(code + 18 + offset);
+    }
+    return NULL;
+}
+
 bool IsUnimplementedStub(void* function, const char* name) {
-    static const unsigned char kStubStart[] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90,
-                                               0x90, 0x83, 0xEC, 0x0C, 0xC7, 0x44, 0x24, 0x04};
     if (!function || !RunningOnWine()) return false;
-    const unsigned char* code = static_cast<const unsigned char*>(function);
-    if (memcmp(code, kStubStart, sizeof kStubStart) != 0) return false;
-    DWORD name_address = 0;
-    memcpy(&name_address, code + sizeof kStubStart, sizeof name_address);
-    const char* stub_name = reinterpret_cast<const char*>(static_cast<ULONG_PTR>(name_address));
+    const char* stub_name = StubName(static_cast<const unsigned char*>(function));
     return stub_name && strncmp(stub_name, name, strlen(name) + 1) == 0;
 }
 

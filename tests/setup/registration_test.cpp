@@ -172,22 +172,36 @@ TEST(Registration, TheStagingFolderIsAddedToTheSourceList) {
     }
 }
 
-// Wine 8's generated stub for an unimplemented export: nine NOPs, sub esp,12, mov dword [esp+4], <its name>.
-// It lies in memory below 4 GB, as in a 32-bit process, so that the name's address fits the instruction.
+// Wine 8's generated stub for an unimplemented export, in the shape of either processor:
+//   i386:   nine NOPs, sub esp,12, mov dword [esp+4], <its name's address>;
+//   x86-64: sub rsp,40, lea rcx,[rip+<library name>], lea rdx,[rip+<its name>].
+// It lies in memory below 4 GB, as in a 32-bit process, so that the name's address fits the i386 instruction.
 struct WineStub {
     unsigned char* memory = nullptr;
-    explicit WineStub(const char* name) {
+    WineStub(const char* name, bool x64) {
         void* page =
             mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
         if (page == MAP_FAILED) return;
         memory = static_cast<unsigned char*>(page);
-        const unsigned char start[] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90,
-                                       0x90, 0x83, 0xEC, 0x0C, 0xC7, 0x44, 0x24, 0x04};
-        std::memcpy(memory, start, sizeof start);
         char* text = reinterpret_cast<char*>(memory + 256);
         std::strcpy(text, name);
-        uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text));
-        std::memcpy(memory + sizeof start, &address, sizeof address);
+        std::strcpy(text + 64, "setupapi.dll");
+        if (x64) {
+            const unsigned char start[] = {0x48, 0x83, 0xEC, 0x28, 0x48, 0x8D, 0x0D,
+                                           0,    0,    0,    0,    0x48, 0x8D, 0x15};
+            std::memcpy(memory, start, sizeof start);
+            int32_t library = static_cast<int32_t>(text + 64 - reinterpret_cast<char*>(memory + 11));
+            int32_t function = static_cast<int32_t>(text - reinterpret_cast<char*>(memory + 18));
+            std::memcpy(memory + 7, &library, 4);
+            std::memcpy(memory + 14, &function, 4);
+            memory[18] = 0xE8;  // the call that raises
+        } else {
+            const unsigned char start[] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90,
+                                           0x90, 0x83, 0xEC, 0x0C, 0xC7, 0x44, 0x24, 0x04};
+            std::memcpy(memory, start, sizeof start);
+            uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text));
+            std::memcpy(memory + sizeof start, &address, sizeof address);
+        }
     }
     ~WineStub() {
         if (memory) munmap(memory, 4096);
@@ -198,11 +212,14 @@ struct WineStub {
 // Under Wine the query and free functions are stubs that would end the process: they are not called, the
 // list stays as it is, and the run goes on to its end. With Wine's real functions the list is extended.
 TEST(Registration, WineStubsOfTheSourceListFunctionsAreNotCalled) {
-    WineStub query("SetupQuerySourceListA");
-    WineStub release("SetupFreeSourceListA");
-    ASSERT_NE(query.memory, nullptr);
-    for (bool stubs : {true, false}) {
-        SCOPED_TRACE(stubs ? "stubs" : "implemented");
+    enum Kind { kI386Stubs, kX64Stubs, kImplemented };
+    for (Kind kind : {kI386Stubs, kX64Stubs, kImplemented}) {
+        const char* names[] = {"i386 stubs", "x86-64 stubs", "implemented"};
+        SCOPED_TRACE(names[kind]);
+        bool stubs = kind != kImplemented;
+        WineStub query("SetupQuerySourceListA", kind == kX64Stubs);
+        WineStub release("SetupFreeSourceListA", kind == kX64Stubs);
+        ASSERT_NE(query.memory, nullptr);
         sim::DeviceOptions devices = SetupMachine::DriverLoadsAtOnce();
         devices.system_sources = {"D:\\WIN98"};
         SetupMachine m("winxp", devices);
