@@ -12,26 +12,12 @@
 //   "Log"                   REG_SZ, appended by every call: "get 3 4 -> 1;" or "set 3 4;" (property, size).
 //                           Kept below 4000 characters; later calls are no longer logged.
 // The key is opened at each call, so a check can change a property while the component is loaded.
-#include <windows.h>
-#include <objbase.h>
+#include "control_interface.h"
 #include <stdio.h>
 #include <string.h>
 
-// The one layout of all four interfaces.
-struct IControl : public IUnknown {
-    virtual LONG STDMETHODCALLTYPE SetProperty(DWORD property, void* buffer, DWORD size_bytes) = 0;
-    virtual LONG STDMETHODCALLTYPE GetProperty(DWORD property, void* buffer, DWORD size_bytes) = 0;
-};
-
 namespace {
 
-const CLSID kClassId = {0x5B0E2A47, 0x3D19, 0x4C6E, {0x9A, 0x82, 0x1F, 0x4D, 0x6E, 0x0B, 0x7C, 0x35}};
-const IID kInterfaces[4] = {
-    {0xA6D3C0F2, 0x8B41, 0x4E57, {0xB2, 0xC9, 0x0E, 0x7F, 0x14, 0xA8, 0x5D, 0x63}},
-    {0x3C9F7E15, 0x64A2, 0x4B08, {0x8D, 0x3E, 0xB5, 0x1C, 0x27, 0xF0, 0x9A, 0x4E}},
-    {0xE04B6D29, 0x1F8C, 0x4A73, {0x95, 0xD0, 0x6C, 0x2E, 0x8B, 0x3F, 0x4A, 0x17}},
-    {0x9D27A3E8, 0xC54B, 0x4F19, {0xA0, 0x6E, 0x3B, 0x8D, 0x71, 0xC2, 0xE5, 0xF0}},
-};
 const char kKey[] = "Software\\KorvaneTest\\Component";
 const DWORD kLogLimitChars = 4000;
 
