@@ -10,7 +10,8 @@
 #                     nothing and returns at once), so the run goes on through the source list, where Wine's
 #                     setupapi has aborting stubs, to the wait for the new mixer.
 # The sound system is ALSA's null device, whose two mixer devices never change: the new driver's mixer never
-# appears, and the check presses Exit while the window shows the dots of the wait, as a person would. Then it
+# appears, and the check presses Exit while the window shows the dots of the wait, as a person would, and
+# answers the restart prompt that follows the installation with "restart later". Then it
 # reads what the installation left: the staged files, the DOS programs, the INF copies and their source disk,
 # the catalog, the mixer program, the Run values and the tray's "Services" bits.
 # One line per check, then "N passed, N failed[, N skipped]"; exit status 1 on any failure, 77 when this
@@ -39,7 +40,7 @@ declare -A controllers=(
 )
 declare -A controller_name=([win98]="the maker's controller" [winxp]="the maker's controller"
     [winxp-other]="a chipset controller the package has no driver for")
-declare -A case_checks=([win98]=18 [winxp]=16 [winxp-other]=16)  # for the count of skipped checks
+declare -A case_checks=([win98]=19 [winxp]=17 [winxp-other]=17)  # for the count of skipped checks
 medium=$root/tests/media/chip
 staging='C:\Program Files\Korvane\WIN_ME'
 media_class='{4d36e96c-e325-11ce-bfc1-08002be10318}'
@@ -50,6 +51,9 @@ user_services_before=1fff0080
 user_services_after=1bff0080
 default_services_before=07000000
 default_services_after=03000000
+prompt_title="Restarting Windows"  # the English caption of the IDD_RESTART dialog in setup.rc
+prompt_ok=1                        # IDOK
+restart_later=$(awk '$1 == "#define" && $2 == "IDC_RESTART_LATER" { print $3 }' "$root/setup/res/resource.h")
 exit_button=$(awk '$1 == "#define" && $2 == "IDC_EXIT" { print $3 }' "$root/setup/res/resource.h")
 list_box=$(awk '$1 == "#define" && $2 == "IDC_PROGRESS_LIST" { print $3 }' "$root/setup/res/resource.h")
 
@@ -312,14 +316,21 @@ check_wait_and_exit() {
     check_result=$?
     check $((!check_result)) "$label: screenshot during the wait kept as build/artifacts/setup-install-$label.png"
     t0=$SECONDS
-    # Exit waits 3 s, then the window's destroy handler waits for the worker, which leaves the mixer wait
-    # within its 3 s poll: 15 s is plenty.
+    # Exit waits 3 s, then the window's destroy handler stops the worker, which leaves the mixer wait within
+    # its 3 s poll, and shows the restart prompt: 15 s is plenty. The prompt is answered "restart later".
     if ! driver click Setup "$exit_button" >/dev/null; then
         check 0 "$label: Exit could not be pressed"
-    elif driver gone Setup 15000 >/dev/null && ended_within "$setup_pid" 15; then
-        [[ $exit_status == 0 ]]
-        check $((!$?)) "$label: Exit during the wait closes the window and Setup ends ($((SECONDS - t0)) s, exit status $exit_status)"
-        return
+    elif driver find "$prompt_title" 15000 >/dev/null; then
+        check 1 "$label: Exit during the wait stops the installation and shows the restart prompt ($((SECONDS - t0)) s)"
+        t0=$SECONDS
+        if driver click "$prompt_title" "$restart_later" >/dev/null && sleep 0.5 &&
+            driver click "$prompt_title" "$prompt_ok" >/dev/null && driver gone Setup 15000 >/dev/null &&
+            ended_within "$setup_pid" 15; then
+            [[ $exit_status == 0 ]]
+            check $((!$?)) "$label: \"restart later\" and OK close the prompt and the window, and Setup ends ($((SECONDS - t0)) s, exit status $exit_status)"
+            return
+        fi
+        check 0 "$label: \"restart later\" and OK did not end Setup within 15 s"
     elif [[ ! -e $(c_path windows/system32/drivers/qvaudio.sys) ]]; then
         # The window goes only when its destroy handler returns, and that handler waits for the worker.
         check 0 "$label: Exit did not close the window and end Setup within 15 s: the worker is still in the driver update, which has not installed qvaudio.sys ($(update_source_note); Wine retries that copy without end, Windows would ask for the disk)"
