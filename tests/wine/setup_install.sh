@@ -2,10 +2,12 @@
 # Checks an installation by Setup under Wine: Setup.exe "/DRIVER" started from a CD-ROM in D: carrying the
 # sample chip medium (tests/media/chip, with the built Setup.exe where the medium has its placeholders), each
 # case in a fresh prefix with one supported PCI controller present:
-#   win98, winxp      the maker's own controller, with Wine's Windows 98 and Windows XP settings; the driver
-#                     update from the staged INF looks for qvaudio.sys below the staging folder, where the
-#                     INF's source-disk path leads to no file, and Wine retries that copy without end
-#                     (Windows would ask for the disk), so Exit cannot end Setup there: checked and reported;
+#   win98             the maker's own controller under Wine's Windows 98 setting, without newdev.dll as on
+#                     Windows 98: Setup removes the controller and registers the INF files instead;
+#   winxp             the maker's own controller under Wine's Windows XP setting: the driver update from the
+#                     staged INF looks for qvaudio.sys below the staging folder, where the INF's source-disk
+#                     path leads to no file, and Wine retries that copy without end (Windows would ask for
+#                     the disk), so Exit cannot end Setup there: checked and reported;
 #   winxp-other       a supported chipset controller the package has no driver for (the update installs
 #                     nothing and returns at once), so the run goes on through the source list, where Wine's
 #                     setupapi has aborting stubs, to the wait for the new mixer.
@@ -40,7 +42,7 @@ declare -A controllers=(
 )
 declare -A controller_name=([win98]="the maker's controller" [winxp]="the maker's controller"
     [winxp-other]="a chipset controller the package has no driver for")
-declare -A case_checks=([win98]=19 [winxp]=17 [winxp-other]=17)  # for the count of skipped checks
+declare -A case_checks=([win98]=20 [winxp]=17 [winxp-other]=17)  # for the count of skipped checks
 medium=$root/tests/media/chip
 staging='C:\Program Files\Korvane\WIN_ME'
 media_class='{4d36e96c-e325-11ce-bfc1-08002be10318}'
@@ -111,6 +113,12 @@ prepare_machine() {
         echo
         echo '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\Setup.exe]'
         echo "\"Version\"=\"${1%%-*}\""
+        # Windows 98 has no new-device installer library (it came with 2000); Wine's 98 setting keeps it.
+        if [[ $1 == win98* ]]; then
+            echo
+            echo '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\Setup.exe\DllOverrides]'
+            echo '"newdev"=""'
+        fi
     } | sed "/^\"/ $reg_escape" >"$work/machine.reg"
     w regedit /s "$(w winepath -w "$work/machine.reg" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1 || return 1
     # The hardware IDs go in through reg, whose \0 separates the strings of a REG_MULTI_SZ: Wine 8's regedit
@@ -302,10 +310,19 @@ check_case() {
         wait "$setup_pid" 2>/dev/null
     fi
     # What the steps before the driver update wrote is checked however the run ended.
+    [[ $label == win98 ]] && check_controller_removed "$label"
     check_staging "$label"
     check_inf_copies "$label"
     check_run_values "$label"
     check_tray "$label"
+}
+
+# Without the driver update on 98 the controller is removed, so that the re-enumeration finds it as a new
+# device for the registered INF files.
+check_controller_removed() {
+    local key="HKLM\\System\\CurrentControlSet\\Enum\\${controllers[$1]}"
+    ! w reg query "$key" >/dev/null 2>&1
+    check $((!$?)) "$1: no driver update library: the controller is removed for re-detection ($key is gone)"
 }
 
 # The dots of the wait, a screenshot, and Exit pressed during the wait: the window closes and Setup ends.
