@@ -283,7 +283,6 @@ update_source_note() {
 
 check_case() {
     local label=$1 t0=$SECONDS
-    version=${label%%-*}
     make_prefix || { check 0 "$label: cannot make a Wine prefix in $WINEPREFIX"; return; }
     prepare_machine "$label" || { check 0 "$label: cannot prepare the machine"; return; }
     check 1 "$label: prefix with D: as a CD-ROM, ${controller_name[$label]}, the tray settings ($((SECONDS - t0)) s)"

@@ -106,7 +106,8 @@ start_display() {
         sleep 0.1
     done
     [[ -s $display_file ]] || return 1
-    export DISPLAY=:$(tr -d '\n' <"$display_file")
+    DISPLAY=:$(tr -d '\n' <"$display_file")
+    export DISPLAY
 }
 
 cleanup() {
