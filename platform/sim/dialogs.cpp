@@ -133,10 +133,15 @@ INT_PTR RunModalDialog(HWND handle) {
     if (!dialog) return -1;
     HWND owner = dialog->owner ? dialog->owner->handle : nullptr;
     if (owner) EnableWindow(owner, FALSE);
+    // A dialog still hidden when its queue first runs empty is shown then, once: hidden again later, it stays
+    // hidden.
+    bool first_idle = true;
     while ((dialog = ui.Find(handle)) && !dialog->dialog_ended) {
         MSG msg;
-        if (!dialog->visible() && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-            ShowWindow(handle, SW_SHOWNORMAL);
+        if (first_idle && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            first_idle = false;
+            if (!dialog->visible()) ShowWindow(handle, SW_SHOWNORMAL);
+        }
         if ((dialog = ui.Find(handle)) && dialog->dialog_ended) break;
         if (!GetMessageA(&msg, nullptr, 0, 0)) {
             PostQuitMessage(static_cast<int>(msg.wParam));

@@ -225,6 +225,39 @@ TEST(Dialogs, ModalDialogShowsWhenIdleAndAnswersClicksAndEscape) {
                                                     "command 2 code 0"}));
 }
 
+// The show on the first idle happens once: a dialog that hides itself later stays hidden while its loop runs.
+INT_PTR CALLBACK HidingDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+    if (message == WM_COMMAND && LOWORD(wparam) == 1002) {
+        ShowWindow(dialog, SW_HIDE);
+        SetTimer(dialog, 1, 1000, nullptr);
+        return TRUE;
+    }
+    if (message == WM_TIMER) {
+        dialog_log->events.push_back(std::string("timer, visible ") +
+                                     (IsWindowVisible(dialog) ? "yes" : "no"));
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+TEST(Dialogs, AModalDialogHiddenAfterItsFirstIdleStaysHidden) {
+    sim::Machine machine;
+    DialogLog log;
+    dialog_log = &log;
+    int shown = 0;
+    sim::UI(machine).WhenShown([&](sim::Window& window) {
+        if (window.text == "Question" && ++shown == 1) sim::UserClickControl(machine, window.handle, 1002);
+    });
+    machine.RunCode([&] {
+        HWND dialog = sim::CreateDialogWindow(TwoButtonDialog(), nullptr, nullptr, HidingDialogProc, 0);
+        EXPECT_EQ(sim::RunModalDialog(dialog), IDOK);
+    });
+    dialog_log = nullptr;
+    EXPECT_EQ(log.events, (std::vector<std::string>{"timer, visible no"}));
+    EXPECT_EQ(shown, 1);
+}
+
 // Unsorted list lines stay in the order added; a list without selection refuses LB_SETCURSEL.
 TEST(Controls, ListBoxKeepsLinesInOrder) {
     sim::Machine machine;
