@@ -215,6 +215,70 @@ std::vector<MachineDevice*> DevicesWithHardwareId(DeviceState& state, std::strin
     return found;
 }
 
+std::string Trim(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The INF's source files, where its [SourceDisksNames] and [SourceDisksFiles] say they lie: each disk's path
+// (its fourth field) is below the installation root, the folder the INF lies in, unless it is a full path; a
+// file's subfolder (its second field) is below its disk's path. Returns the first that is missing, or "".
+std::string MissingSourceFile(const FileSystem& files, const std::string& inf_path, const std::string& text) {
+    std::map<std::string, std::vector<std::string>, LessNoCase> sections;  // section: its lines
+    std::string section;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        size_t comment = line.find(';');
+        if (comment != std::string::npos && line.find('"') > comment) line.erase(comment);
+        line = Trim(line);
+        if (line.empty()) continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = Trim(line.substr(1, line.size() - 2));
+        } else {
+            sections[section].push_back(line);
+        }
+    }
+    auto fields = [](const std::string& line, std::string& key) {
+        std::vector<std::string> out;
+        size_t equals = line.find('=');
+        key = Trim(line.substr(0, equals));
+        if (equals == std::string::npos) return out;
+        std::string rest = line.substr(equals + 1);
+        size_t from = 0;
+        for (size_t comma; (comma = rest.find(',', from)) != std::string::npos; from = comma + 1)
+            out.push_back(Trim(rest.substr(from, comma - from)));
+        out.push_back(Trim(rest.substr(from)));
+        return out;
+    };
+    std::string root = inf_path.substr(0, inf_path.find_last_of('\\') + 1);
+    auto below = [](std::string folder, std::string path) {
+        if (path.size() > 1 && (path[1] == ':' || path.rfind("\\\\", 0) == 0)) folder.clear();
+        while (!path.empty() && path.front() == '\\' && !folder.empty()) path.erase(0, 1);
+        if (!path.empty() && path.back() != '\\') path += '\\';
+        return folder + path;
+    };
+    std::map<std::string, std::string> disk_folders;
+    for (const std::string& line : sections["SourceDisksNames"]) {
+        std::string id;
+        std::vector<std::string> f = fields(line, id);
+        disk_folders[id] = below(root, f.size() > 3 ? f[3] : "");
+    }
+    for (const std::string& line : sections["SourceDisksFiles"]) {
+        std::string name;
+        std::vector<std::string> f = fields(line, name);
+        auto disk = disk_folders.find(f.empty() ? "" : f[0]);
+        if (disk == disk_folders.end()) continue;
+        std::string path = below(disk->second, f.size() > 1 ? f[1] : "") + name;
+        if (!files.Exists(path)) return path;
+    }
+    return "";
+}
+
 BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND, LPCSTR hardware_id, LPCSTR full_inf_path,
                                                DWORD install_flags, BOOL* reboot_required) {
     std::string call = "UpdateDriverForPlugAndPlayDevicesA(" + Text(hardware_id) + ", " +
@@ -223,7 +287,8 @@ BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND, LPCSTR hardware_id, LPCSTR 
     if (!hardware_id || !*hardware_id || !full_inf_path || !*full_inf_path)
         return Fail(call, ERROR_INVALID_PARAMETER);
     Machine& machine = CurrentMachine();
-    if (!machine.files().ReadFile(full_inf_path)) return Fail(call, ERROR_FILE_NOT_FOUND);
+    std::optional<std::string> inf_text = machine.files().ReadFile(full_inf_path);
+    if (!inf_text) return Fail(call, ERROR_FILE_NOT_FOUND);
     DeviceState& state = State();
     std::vector<MachineDevice*> devices = DevicesWithHardwareId(state, hardware_id);
     if (devices.empty()) return Fail(call, ERROR_NO_SUCH_DEVINST);
@@ -237,6 +302,15 @@ BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND, LPCSTR hardware_id, LPCSTR 
     DWORD error = package ? package->error : DWORD(ERROR_NO_COMPAT_DRIVERS);
     state.driver_updates.push_back({hardware_id, full_inf_path, result, error});
     if (result == DriverResult::Failed) return Fail(call, error);
+    // A source file that is not where the INF says makes Windows ask for the disk ("Files Needed"); nobody
+    // inserts it, so the prompt is cancelled and nothing is installed.
+    std::string missing = MissingSourceFile(machine.files(), full_inf_path, *inf_text);
+    if (!missing.empty()) {
+        Log("Files Needed: " + missing + " is not there; the prompt is cancelled");
+        state.driver_updates.back().result = DriverResult::Failed;
+        state.driver_updates.back().error = ERROR_CANCELLED;
+        return Fail(call, ERROR_CANCELLED);
+    }
     for (MachineDevice* device : devices) device->driver_inf = full_inf_path;
     bool restart = result == DriverResult::InstalledRestartRequired;
     if (reboot_required) *reboot_required = restart ? TRUE : FALSE;

@@ -486,6 +486,55 @@ TEST(UpdateDriver, WithoutForceTheSameDriverIsNotInstalledAgain) {
     EXPECT_EQ(sim::Devices(machine).devices[0].driver_inf, inf);
 }
 
+// The update copies the INF's source files from where its source disks say: below the folder the INF lies
+// in, or a full path. A file that is not there brings Windows' "Files Needed" prompt, which nobody answers
+// here: the update is cancelled.
+TEST(UpdateDriver, TakesTheSourceFilesFromWhereTheInfSays) {
+    const std::string folder = "C:\\Program Files\\Korvane\\WIN_ME\\";
+    struct Case {
+        const char* what;
+        std::string disk;     // the [SourceDisksNames] entry of disk 200
+        std::string file;     // the [SourceDisksFiles] entry
+        std::string present;  // where qvaudio.sys lies
+        BOOL result;
+    };
+    const Case cases[] = {
+        {"no path: beside the INF", "\"Disk\",qvaudio.cat,,", "qvaudio.sys=200", folder + "qvaudio.sys",
+         TRUE},
+        {"a path below the INF's folder", "\"Disk\",,,\\drv", "qvaudio.sys=200", folder + "drv\\qvaudio.sys",
+         TRUE},
+        {"that path is not the CD's", "\"Disk\",,,\\Win_XP\\drv", "qvaudio.sys=200",
+         "D:\\Win_XP\\drv\\qvaudio.sys", FALSE},
+        {"a full path", "\"Disk\",,,C:\\DRV", "qvaudio.sys=200", "C:\\DRV\\qvaudio.sys", TRUE},
+        {"a file's subfolder", "\"Disk\",,,", "qvaudio.sys=200,sys", folder + "sys\\qvaudio.sys", TRUE},
+        {"a file of no listed disk is not looked for", "\"Disk\",,,", "qvaudio.sys=7", "C:\\elsewhere.sys",
+         TRUE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Machine machine;
+        DeviceOptions options = FourDevices();
+        options.packages = {{"", "", DriverResult::Installed, 0}};
+        sim::InstallDeviceServices(machine, options);
+        machine.files().AddDrive('D', DRIVE_CDROM, "CD");
+        machine.files().WriteFile(folder + "QVAUDIO.INF",
+                                  "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n"
+                                  "[SourceDisksNames]\r\n200=" +
+                                      c.disk + "\r\n\r\n[SourceDisksFiles] ; the driver\r\n" + c.file +
+                                      "\r\n");
+        machine.files().WriteFile(c.present, "driver");
+        machine.RunCode([&] {
+            SetupApi api;
+            SetLastError(kMarker);
+            EXPECT_EQ(api.update_driver(nullptr, kAudioId, (folder + "QVAUDIO.INF").c_str(),
+                                        INSTALLFLAG_FORCE, nullptr),
+                      c.result);
+            EXPECT_EQ(GetLastError(), c.result ? kMarker : DWORD(ERROR_CANCELLED));
+        });
+        EXPECT_EQ(sim::Devices(machine).devices[0].driver_inf.empty(), !c.result);
+    }
+}
+
 // ---- OEM INF files ----
 
 TEST(SetupCopyOEMInf, TakesTheNextFreeNumberAndDeletesTheSourceWhenAsked) {
