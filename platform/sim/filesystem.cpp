@@ -262,6 +262,7 @@ bool FileSystem::nt_family() const {
 }
 
 std::string FileSystem::WindowsDir() const {
+    if (!windows_dir_.empty()) return windows_dir_;
     const std::string& name = machine_.version().name;
     return name == "nt4" || name == "win2k" ? "C:\\WINNT" : "C:\\WINDOWS";
 }

@@ -132,8 +132,10 @@ class FileSystem {
     std::vector<std::string> List(const std::string& folder) const;  // names, in the folder's listing order
     std::optional<std::string> ShortName(const std::string& path) const;  // the entry's 8.3 name
 
-    // The standard folders: "C:\WINDOWS" ("C:\WINNT" on nt4 and win2k) and its SYSTEM or SYSTEM32.
+    // The standard folders: "C:\WINDOWS" ("C:\WINNT" on nt4 and win2k), or where a test installed Windows,
+    // and its SYSTEM or SYSTEM32.
     std::string WindowsDir() const;
+    void SetWindowsDir(const std::string& path) { windows_dir_ = path; }
     std::string SystemDir() const;
 
     FileFaults& faults() { return faults_; }
@@ -164,6 +166,7 @@ class FileSystem {
     void Log(const std::string& text);  // a line of the "file" transcript
 
   private:
+    std::string windows_dir_;  // empty: the version's standard folder
     Drive* DriveFor(char letter, bool must_exist) const;
     FsNode* SetupFind(const std::string& path, Drive** drive = nullptr) const;
     FsNode& SetupFolder(const std::string& path);
