@@ -414,5 +414,32 @@ TEST(SpeakerView, TheRestartPromptAfterThePass) {
     }
 }
 
+// After the prompt of a moved setting the speaker start ends the process with status 0 on the spot, whatever
+// the user chose: the window's destroy handling does not run, so the component it holds is not released by
+// Setup and the window goes only with the process.
+TEST(SpeakerStart, AMovedSettingEndsTheProcessRightAfterThePrompt) {
+    for (SetupMachine::RestartAnswer answer :
+         {SetupMachine::RestartAnswer::kNow, SetupMachine::RestartAnswer::kLater}) {
+        SCOPED_TRACE(answer == SetupMachine::RestartAnswer::kNow ? "now" : "later");
+        AfterRestart m;
+        m.restart_answer = answer;
+        m.machine.registry().ImportRegText(
+            "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000]\n"
+            "\"DriverDesc\"=\"QVI6620/V3DX PCI Audio Device\"\n\n"
+            "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000\\Settings]\n"
+            "\"IndepedentVolumeControl\"=dword:00000000\n\"IndependentVolumeControl\"=dword:00000001\n",
+            "media.reg");
+        sim::InstallAudioComponent(m.machine, SixChannelDriver());
+        sim::Process& setup = m.StartSpeaker();
+        m.RunFor(5000);
+        EXPECT_TRUE(setup.ended());
+        EXPECT_EQ(setup.exit_code, DWORD{0});
+        EXPECT_EQ(m.restart_prompts, 1);
+        EXPECT_EQ(m.machine.restart_pending(), answer == SetupMachine::RestartAnswer::kNow);
+        EXPECT_EQ(m.TimeOf("component", "released"), -1) << "the destroy handler did not run";
+        EXPECT_GE(m.TimeOf("window", "closed window \"Setup\" (#32770) as its program ended"), 0);
+    }
+}
+
 }  // namespace
 }  // namespace setup_test
