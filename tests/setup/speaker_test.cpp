@@ -57,6 +57,17 @@ struct AfterRestart : SetupMachine {
     }
 };
 
+// The audio settings of the older driver name one setting twice with different values: the registry scan at
+// start-up moves it and asks for a restart.
+void MoveASetting(SetupMachine& m) {
+    m.machine.registry().ImportRegText(
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000]\n"
+        "\"DriverDesc\"=\"QVI6620/V3DX PCI Audio Device\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000\\Settings]\n"
+        "\"IndepedentVolumeControl\"=dword:00000000\n\"IndependentVolumeControl\"=dword:00000001\n",
+        "media.reg");
+}
+
 DWORD Dword(const std::vector<BYTE>& data) {
     DWORD value = 0;
     if (data.size() >= 4) memcpy(&value, data.data(), 4);
@@ -385,12 +396,7 @@ TEST(SpeakerView, TheRestartPromptAfterThePass) {
         if (c.check_wanted) m.MixerDef("[Hardware Setting]\r\nNeedToCheckHardwareSetting=1\r\n");
         if (c.mixer) m.OpenWindow("QvMixerFrame", "Mixer", 100);
         if (c.restart_needed) {
-            m.machine.registry().ImportRegText(
-                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000]\n"
-                "\"DriverDesc\"=\"QVI6620/V3DX PCI Audio Device\"\n\n"
-                "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000\\Settings]\n"
-                "\"IndepedentVolumeControl\"=dword:00000000\n\"IndependentVolumeControl\"=dword:00000001\n",
-                "media.reg");
+            MoveASetting(m);
         }
         sim::InstallAudioComponent(m.machine, SixChannelDriver());
         sim::Process& setup = m.StartSpeaker();
@@ -423,12 +429,7 @@ TEST(SpeakerStart, AMovedSettingEndsTheProcessRightAfterThePrompt) {
         SCOPED_TRACE(answer == SetupMachine::RestartAnswer::kNow ? "now" : "later");
         AfterRestart m;
         m.restart_answer = answer;
-        m.machine.registry().ImportRegText(
-            "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000]\n"
-            "\"DriverDesc\"=\"QVI6620/V3DX PCI Audio Device\"\n\n"
-            "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA\\0000\\Settings]\n"
-            "\"IndepedentVolumeControl\"=dword:00000000\n\"IndependentVolumeControl\"=dword:00000001\n",
-            "media.reg");
+        MoveASetting(m);
         sim::InstallAudioComponent(m.machine, SixChannelDriver());
         sim::Process& setup = m.StartSpeaker();
         m.RunFor(5000);
