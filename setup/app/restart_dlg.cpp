@@ -1,7 +1,5 @@
 #include "app/restart_dlg.h"
 
-#include <string.h>
-
 #include "app/setup_app.h"
 #include "app/setup_dlg.h"
 #include "finish/speaker_config.h"
@@ -28,14 +26,8 @@ BOOL CRestartDlg::OnInitDialog() {
     ScanAudioDevices();
     // Where a restart cannot wait, only "restart now" is offered: an "Information" box of the CD's other
     // installer is up, or, after the restart, the mixer is expected to check the hardware and is not running.
-    if (HWND information = FindWindowExA(NULL, NULL, NULL, "Information")) {
-        ::ShowWindow(information, SW_HIDE);
-        NoRadio.ShowWindow(SW_HIDE);
-    }
-    const char* command_line = SetupApp().m_lpCmdLine;
-    if (command_line && strstr(command_line, "/SPEAKER") && HardwareCheckWanted() &&
-        !FindWindowExA(NULL, NULL, NULL, "Mixer"))
-        NoRadio.ShowWindow(SW_HIDE);
+    if (HideInformationBox()) NoRadio.ShowWindow(SW_HIDE);
+    if (MixerCheckPending(SetupApp().m_lpCmdLine)) NoRadio.ShowWindow(SW_HIDE);
     SetForegroundWindow(m_hWnd);
     return TRUE;
 }

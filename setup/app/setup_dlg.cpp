@@ -28,6 +28,12 @@ bool CompanionInstallerPresent() {
            FindWindowExA(NULL, NULL, "InstallShield_Win", NULL);
 }
 
+bool HideInformationBox() {
+    HWND information = FindWindowExA(NULL, NULL, NULL, "Information");
+    if (information) ::ShowWindow(information, SW_HIDE);
+    return information != NULL;
+}
+
 BEGIN_MESSAGE_MAP(CSetupDlg, CDialog)
 ON_WM_SYSCOMMAND(OnSysCommand)
 ON_WM_PAINT(OnPaint)

@@ -78,3 +78,6 @@ void ShowRestartPrompt();
 
 // A companion installer window is present: the CD's other installer is running.
 bool CompanionInstallerPresent();
+// Hides a top-level window titled "Information" (the CD's other installer's message), of any class; true when
+// there was one.
+bool HideInformationBox();

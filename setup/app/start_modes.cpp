@@ -5,6 +5,7 @@
 #include "app/setup_app.h"
 #include "app/setup_dlg.h"
 #include "finish/audio_control.h"
+#include "finish/speaker_config.h"
 #include "finish/tray_icon.h"
 #include "scan/audio_scan.h"
 
@@ -12,19 +13,10 @@ namespace {
 
 const UINT kProgressTimer = 1;
 const UINT kInstallTickMs = 100;
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kSpeakerRunValue[] = "Korvane Speaker Configuration";
 
 bool IsDriverMode(const char* command_line) {
     return strcmp(command_line, "/DRIVER") == 0 || strcmp(command_line, "DRIVER") == 0 ||
            strcmp(command_line, "-DRIVER") == 0;
-}
-
-void DeleteSpeakerRunValue() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueA(key, kSpeakerRunValue);
-    RegCloseKey(key);
 }
 
 }  // namespace

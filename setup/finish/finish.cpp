@@ -39,17 +39,6 @@ bool HandOverToDirectX(HWND owner) {
     return true;
 }
 
-// A restart prompt is owed after the speaker pass: an "Information" box is up, or the mixer is expected to
-// check the hardware and is not running.
-bool RestartOwedAfterSpeakerPass(const char* command_line) {
-    if (HWND information = FindWindowExA(NULL, NULL, NULL, "Information")) {
-        ::ShowWindow(information, SW_HIDE);
-        return true;
-    }
-    return strstr(command_line, "/SPEAKER") && HardwareCheckWanted() &&
-           !FindWindowExA(NULL, NULL, NULL, "Mixer");
-}
-
 }  // namespace
 
 void CSetupDlg::OnDestroy() {
@@ -61,7 +50,9 @@ void CSetupDlg::OnDestroy() {
     if (HWND support = FindWindowExA(NULL, NULL, "WinSupClass", NULL)) ::ShowWindow(support, SW_RESTORE);
     if (AudioControl) {
         ReleaseAudioControl(AudioControl);
-        if (RestartOwedAfterSpeakerPass(CommandLine)) {
+        // A restart is owed after the speaker pass while an "Information" box is up (hidden now) or the
+        // mixer's hardware check is pending.
+        if (HideInformationBox() || MixerCheckPending(CommandLine)) {
             ShowWindow(SW_HIDE);
             ShowRestartPrompt();
             return;

@@ -58,8 +58,7 @@ void BringDeviceDialogForward() {
 void CSetupDlg::OnTimer(UINT_PTR) {
     ProgressList.RedrawWindow(NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     if (WorkerThread == NULL) {
-        if (HWND information = FindWindowExA(NULL, NULL, NULL, "Information"))
-            ::ShowWindow(information, SW_HIDE);
+        HideInformationBox();
         Default();
         return;
     }

@@ -93,17 +93,6 @@ void WriteJackSettings(IAudioControl* control, const char* path) {
     control->SetProperty(PropJackAssignment, record, sizeof record);
 }
 
-void HideInformationBox() {
-    if (HWND information = FindWindowExA(NULL, NULL, NULL, "Information")) ::ShowWindow(information, SW_HIDE);
-}
-
-void DeleteSpeakerRunValue() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueA(key, kSpeakerRunValue);
-    RegCloseKey(key);
-}
-
 // Reads a key's default value as text into a 260-byte buffer; false when it cannot be read.
 bool ReadDefaultText(HKEY key, char* text) {
     DWORD type = REG_SZ;
@@ -153,10 +142,18 @@ void ShowSpeakerOption(CSetupDlg& window, const SpeakerOption& option) {
 
 }  // namespace
 
-bool HardwareCheckWanted() {
+bool MixerCheckPending(const char* command_line) {
     char path[MAX_PATH];
-    return MixerDefPath(path) &&
-           GetPrivateProfileIntA("Hardware Setting", "NeedToCheckHardwareSetting", 0, path) != 0;
+    return command_line && strstr(command_line, "/SPEAKER") && MixerDefPath(path) &&
+           GetPrivateProfileIntA("Hardware Setting", "NeedToCheckHardwareSetting", 0, path) != 0 &&
+           !FindWindowExA(NULL, NULL, NULL, "Mixer");
+}
+
+void DeleteSpeakerRunValue() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueA(key, kSpeakerRunValue);
+    RegCloseKey(key);
 }
 
 bool ApplyJackSettings(IAudioControl* control) {

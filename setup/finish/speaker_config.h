@@ -3,9 +3,13 @@
 
 #include "finish/audio_control.h"
 
-// mixerdef.ini in the Windows folder asks for the hardware settings to be checked: its
-// "NeedToCheckHardwareSetting" of "Hardware Setting" is nonzero (a missing file reads 0).
-bool HardwareCheckWanted();
+// After the restart the mixer is expected to check the hardware and is not running: the command line holds
+// "/SPEAKER", mixerdef.ini in the Windows folder has a nonzero "NeedToCheckHardwareSetting" of "Hardware
+// Setting" (a missing file reads 0), and no top-level window is titled "Mixer". A restart cannot wait then.
+bool MixerCheckPending(const char* command_line);
+
+// Deletes the Run value that starts the speaker pass after the restart.
+void DeleteSpeakerRunValue();
 
 // The jack settings through a component the caller holds. True when mixerdef.ini is there and asks for them,
 // whether or not the driver then took them.
