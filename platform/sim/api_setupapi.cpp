@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "sim/api/files.h"
+#include "sim/api/profile.h"
 #include "sim/devices.h"
 #include "sim/filesystem.h"
 
@@ -221,59 +222,51 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// The INF's source files, where its [SourceDisksNames] and [SourceDisksFiles] say they lie: each disk's path
-// (its fourth field) is below the installation root, the folder the INF lies in, unless it is a full path; a
-// file's subfolder (its second field) is below its disk's path. Returns the first that is missing, or "".
-std::string MissingSourceFile(const FileSystem& files, const std::string& inf_path, const std::string& text) {
-    std::map<std::string, std::vector<std::string>, LessNoCase> sections;  // section: its lines
-    std::string section;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+// The entries of an INF section through the machine's profile reader (names and values trimmed, comment
+// lines left out), each split at its commas, with what follows a ';' outside quotes dropped as INF files do.
+std::vector<std::pair<std::string, std::vector<std::string>>> InfEntries(const std::string& inf_path,
+                                                                         const char* section) {
+    std::vector<char> buffer(32768);
+    DWORD caller_error = GetLastError();  // the reading is the update's own business
+    DWORD length = GetPrivateProfileSectionA(section, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                             inf_path.c_str());
+    SetLastError(caller_error);
+    std::vector<std::pair<std::string, std::vector<std::string>>> entries;
+    for (size_t at = 0; at < length; at += std::strlen(&buffer[at]) + 1) {
+        std::string line = &buffer[at];
         size_t comment = line.find(';');
         if (comment != std::string::npos && line.find('"') > comment) line.erase(comment);
-        line = Trim(line);
-        if (line.empty()) continue;
-        if (line.front() == '[' && line.back() == ']') {
-            section = Trim(line.substr(1, line.size() - 2));
-        } else {
-            sections[section].push_back(line);
-        }
-    }
-    auto fields = [](const std::string& line, std::string& key) {
-        std::vector<std::string> out;
         size_t equals = line.find('=');
-        key = Trim(line.substr(0, equals));
-        if (equals == std::string::npos) return out;
+        if (equals == std::string::npos) continue;
+        std::vector<std::string> fields;
         std::string rest = line.substr(equals + 1);
         size_t from = 0;
         for (size_t comma; (comma = rest.find(',', from)) != std::string::npos; from = comma + 1)
-            out.push_back(Trim(rest.substr(from, comma - from)));
-        out.push_back(Trim(rest.substr(from)));
-        return out;
-    };
-    std::string root = inf_path.substr(0, inf_path.find_last_of('\\') + 1);
+            fields.push_back(Trim(rest.substr(from, comma - from)));
+        fields.push_back(Trim(rest.substr(from)));
+        entries.push_back({Trim(line.substr(0, equals)), fields});
+    }
+    return entries;
+}
+
+// The INF's source files, where its [SourceDisksNames] and [SourceDisksFiles] say they lie: each disk's path
+// (its fourth field) is below the installation root, the folder the INF lies in, unless it is a full path; a
+// file's subfolder (its second field) is below its disk's path. Returns the first that is missing, or "".
+std::string MissingSourceFile(const FileSystem& files, const std::string& inf_path) {
     auto below = [](std::string folder, std::string path) {
         if (path.size() > 1 && (path[1] == ':' || path.rfind("\\\\", 0) == 0)) folder.clear();
         while (!path.empty() && path.front() == '\\' && !folder.empty()) path.erase(0, 1);
         if (!path.empty() && path.back() != '\\') path += '\\';
         return folder + path;
     };
+    std::string root = inf_path.substr(0, inf_path.find_last_of('\\') + 1);
     std::map<std::string, std::string> disk_folders;
-    for (const std::string& line : sections["SourceDisksNames"]) {
-        std::string id;
-        std::vector<std::string> f = fields(line, id);
-        disk_folders[id] = below(root, f.size() > 3 ? f[3] : "");
-    }
-    for (const std::string& line : sections["SourceDisksFiles"]) {
-        std::string name;
-        std::vector<std::string> f = fields(line, name);
-        auto disk = disk_folders.find(f.empty() ? "" : f[0]);
+    for (const auto& [id, fields] : InfEntries(inf_path, "SourceDisksNames"))
+        disk_folders[id] = below(root, fields.size() > 3 ? fields[3] : "");
+    for (const auto& [name, fields] : InfEntries(inf_path, "SourceDisksFiles")) {
+        auto disk = disk_folders.find(fields[0]);
         if (disk == disk_folders.end()) continue;
-        std::string path = below(disk->second, f.size() > 1 ? f[1] : "") + name;
+        std::string path = below(disk->second, fields.size() > 1 ? fields[1] : "") + name;
         if (!files.Exists(path)) return path;
     }
     return "";
@@ -287,8 +280,7 @@ BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND, LPCSTR hardware_id, LPCSTR 
     if (!hardware_id || !*hardware_id || !full_inf_path || !*full_inf_path)
         return Fail(call, ERROR_INVALID_PARAMETER);
     Machine& machine = CurrentMachine();
-    std::optional<std::string> inf_text = machine.files().ReadFile(full_inf_path);
-    if (!inf_text) return Fail(call, ERROR_FILE_NOT_FOUND);
+    if (!machine.files().ReadFile(full_inf_path)) return Fail(call, ERROR_FILE_NOT_FOUND);
     DeviceState& state = State();
     std::vector<MachineDevice*> devices = DevicesWithHardwareId(state, hardware_id);
     if (devices.empty()) return Fail(call, ERROR_NO_SUCH_DEVINST);
@@ -304,7 +296,7 @@ BOOL WINAPI UpdateDriverForPlugAndPlayDevicesA(HWND, LPCSTR hardware_id, LPCSTR 
     if (result == DriverResult::Failed) return Fail(call, error);
     // A source file that is not where the INF says makes Windows ask for the disk ("Files Needed"); nobody
     // inserts it, so the prompt is cancelled and nothing is installed.
-    std::string missing = MissingSourceFile(machine.files(), full_inf_path, *inf_text);
+    std::string missing = MissingSourceFile(machine.files(), full_inf_path);
     if (!missing.empty()) {
         Log("Files Needed: " + missing + " is not there; the prompt is cancelled");
         state.driver_updates.back().result = DriverResult::Failed;
