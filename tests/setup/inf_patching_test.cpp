@@ -14,38 +14,6 @@ namespace {
 
 const char kShortStaging[] = "C:\\PROGRA~1\\KORVANE\\WIN_ME";
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t\r");
-    size_t end = text.find_last_not_of(" \t\r");
-    return begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
-}
-
-// The value of key in section as the file's text has it (section and key in any case), or nullopt.
-std::optional<std::string> InfValue(const std::string& text, const std::string& section,
-                                    const std::string& key) {
-    bool in_section = false;
-    size_t begin = 0;
-    while (begin < text.size()) {
-        size_t end = text.find('\n', begin);
-        if (end == std::string::npos) end = text.size();
-        std::string line = Trim(text.substr(begin, end - begin));
-        begin = end + 1;
-        if (!line.empty() && line[0] == '[') {
-            in_section = Lower(line) == "[" + Lower(section) + "]";
-            continue;
-        }
-        size_t equals = line.find('=');
-        if (in_section && equals != std::string::npos && Lower(Trim(line.substr(0, equals))) == Lower(key))
-            return Trim(line.substr(equals + 1));
-    }
-    return std::nullopt;
-}
-
 std::string Inf(const std::string& disks, const std::string& files = "[SourceDisksFiles]\r\nqv.sys=1\r\n") {
     return "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=MEDIA\r\n\r\n" + disks + "\r\n" + files +
            "\r\n[Strings]\r\nDiskDescription=\"Driver Disk\"\r\n";
@@ -64,14 +32,14 @@ TEST(InfPatching, TheChipMediumsInfCopiesPointAtTheStagingFolder) {
                                  "INF\\OTHER\\QVAUDIO1.INF"}) {
             SCOPED_TRACE(copy);
             std::string text = fs.ReadFile(fs.WindowsDir() + "\\" + copy).value_or("");
-            EXPECT_EQ(InfValue(text, "SourceDisksNames", "200"),
+            EXPECT_EQ(ProfileValue(text, "SourceDisksNames", "200"),
                       "\"Korvane WDM Audio Driver Disk\",,," + std::string(kShortStaging));
-            EXPECT_EQ(InfValue(text, "SourceDisksFiles", "qvaudio.cat"), "200");
-            EXPECT_EQ(InfValue(text, "SourceDisksFiles", "qvaudio.sys"), "200");
-            EXPECT_EQ(InfValue(text, "Strings", "KorvaneMfg"), "\"Korvane Audio\"");
+            EXPECT_EQ(ProfileValue(text, "SourceDisksFiles", "qvaudio.cat"), "200");
+            EXPECT_EQ(ProfileValue(text, "SourceDisksFiles", "qvaudio.sys"), "200");
+            EXPECT_EQ(ProfileValue(text, "Strings", "KorvaneMfg"), "\"Korvane Audio\"");
         }
         std::string staged = fs.ReadFile("C:\\Program Files\\Korvane\\WIN_ME\\QVAUDIO.INF").value_or("");
-        EXPECT_NE(InfValue(staged, "SourceDisksNames", "200"),
+        EXPECT_NE(ProfileValue(staged, "SourceDisksNames", "200"),
                   "\"Korvane WDM Audio Driver Disk\",,," + std::string(kShortStaging));
     }
 }
@@ -85,10 +53,10 @@ TEST(InfPatching, TheCodecMediumsInfCopiesPointAtTheStagingFolder) {
     for (const char* copy : {"INF\\QVUDA.INF", "INF\\OTHER\\QVUDA1.INF"}) {
         SCOPED_TRACE(copy);
         std::string text = fs.ReadFile(fs.WindowsDir() + "\\" + copy).value_or("");
-        EXPECT_EQ(InfValue(text, "SourceDisksNames", "222"),
+        EXPECT_EQ(ProfileValue(text, "SourceDisksNames", "222"),
                   "%DiskDescription%,,," + std::string(kShortStaging));
-        EXPECT_EQ(InfValue(text, "SourceDisksFiles", "qvuda.cat"), "222");
-        EXPECT_EQ(InfValue(text, "SourceDisksFiles", "qvaudio.cat"), std::nullopt);
+        EXPECT_EQ(ProfileValue(text, "SourceDisksFiles", "qvuda.cat"), "222");
+        EXPECT_EQ(ProfileValue(text, "SourceDisksFiles", "qvaudio.cat"), std::nullopt);
     }
 }
 
@@ -125,10 +93,10 @@ TEST(InfPatching, TheSourceDiskKeysAndThePackage) {
         for (const char* folder : {"\\INF\\", "\\INF\\OTHER\\"}) {
             SCOPED_TRACE(folder);
             std::string text = fs.ReadFile(fs.WindowsDir() + folder + "QVTEST.INF").value_or("");
-            EXPECT_EQ(InfValue(text, "SourceDisksNames", "200"), c.key200);
-            EXPECT_EQ(InfValue(text, "SourceDisksNames", "222"), c.key222);
-            EXPECT_EQ(InfValue(text, "SourceDisksFiles", "qvaudio.cat"), c.chip_catalog);
-            EXPECT_EQ(InfValue(text, "SourceDisksFiles", "qvuda.cat"), c.codec_catalog);
+            EXPECT_EQ(ProfileValue(text, "SourceDisksNames", "200"), c.key200);
+            EXPECT_EQ(ProfileValue(text, "SourceDisksNames", "222"), c.key222);
+            EXPECT_EQ(ProfileValue(text, "SourceDisksFiles", "qvaudio.cat"), c.chip_catalog);
+            EXPECT_EQ(ProfileValue(text, "SourceDisksFiles", "qvuda.cat"), c.codec_catalog);
         }
     }
 }
@@ -158,7 +126,7 @@ TEST(InfPatching, OtherWindowsVersionsHaveNoCopiesToPatch) {
         EXPECT_FALSE(fs.Exists(fs.WindowsDir() + "\\INF\\QVAUDIO.INF"));
         EXPECT_FALSE(fs.Exists(fs.WindowsDir() + "\\INF\\OTHER\\QVAUDIO.INF"));
         std::string staged = fs.ReadFile("C:\\Program Files\\Korvane\\WIN_ME\\QVAUDIO.INF").value_or("");
-        EXPECT_EQ(InfValue(staged, "SourceDisksFiles", "qvaudio.cat"), "200");
+        EXPECT_EQ(ProfileValue(staged, "SourceDisksFiles", "qvaudio.cat"), "200");
         EXPECT_EQ(staged.find(kShortStaging), std::string::npos);
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,6 +21,39 @@ namespace setup_test {
 // The maker's own controller and a chipset controller the driver supports.
 inline const char kOwnController[] = "PCI\\VEN_5E1A&DEV_0111&SUBSYS_01115E1A&REV_01";
 inline const char kOtherController[] = "PCI\\VEN_8086&DEV_2445&SUBSYS_00000000&REV_02";
+
+inline std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+inline std::string Trim(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t\r");
+    size_t end = text.find_last_not_of(" \t\r");
+    return begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
+}
+
+// The value of key in section of a profile or INF file's text, as the file has it (section and key in any
+// case), or nullopt.
+inline std::optional<std::string> ProfileValue(const std::string& text, const std::string& section,
+                                               const std::string& key) {
+    bool in_section = false;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        std::string line = Trim(text.substr(begin, end - begin));
+        begin = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            in_section = Lower(line) == "[" + Lower(section) + "]";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (in_section && equals != std::string::npos && Lower(Trim(line.substr(0, equals))) == Lower(key))
+            return Trim(line.substr(equals + 1));
+    }
+    return std::nullopt;
+}
 
 struct SetupMachine {
     sim::Machine machine;
@@ -64,18 +98,18 @@ struct SetupMachine {
         machine.scheduler().At(machine.now_ms() + 1000, [this, prompt, answer] {
             if (!ui().Find(prompt)) return;
             switch (answer) {
-            case RestartAnswer::kLater:
-                sim::UserClickControl(machine, prompt, 1001);
-                sim::UserClickControl(machine, prompt, IDOK);
-                break;
-            case RestartAnswer::kNow:
-                sim::UserClickControl(machine, prompt, IDOK);
-                break;
-            case RestartAnswer::kEscape:
-                sim::UserPressKey(machine, prompt, VK_ESCAPE);
-                break;
-            case RestartAnswer::kNone:
-                break;
+                case RestartAnswer::kLater:
+                    sim::UserClickControl(machine, prompt, 1001);
+                    sim::UserClickControl(machine, prompt, IDOK);
+                    break;
+                case RestartAnswer::kNow:
+                    sim::UserClickControl(machine, prompt, IDOK);
+                    break;
+                case RestartAnswer::kEscape:
+                    sim::UserPressKey(machine, prompt, VK_ESCAPE);
+                    break;
+                case RestartAnswer::kNone:
+                    break;
             }
         });
     }
